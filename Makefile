@@ -1,0 +1,54 @@
+# Thin driver over CMake + Ninja. `make test` is what CI runs.
+.PHONY: all deps build asan test run bench fuzz assets format check-format clean
+
+BUILD_DIR ?= build
+ASAN_DIR ?= build-asan
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS ?= $(shell nproc)
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+# The everyday build: GCC, optimised with debug information.
+build: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD_DIR)
+
+# Clang with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the run.
+asan: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DHALV_SANITIZE=ON -DHALV_BENCH=OFF >/dev/null
+	@cmake --build $(ASAN_DIR)
+
+test: deps check-format build asan
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
+	ctest --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
+
+run: build
+	@scripts/run-saver $(BUILD_DIR)
+
+bench: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD_DIR)
+	@scripts/run-benchmarks $(BUILD_DIR)
+
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DHALV_FUZZ=ON -DHALV_SANITIZE=ON >/dev/null
+	@cmake --build $(FUZZ_DIR)
+	@scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+assets:
+	@scripts/make-assets $(BUILD_DIR)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
+
+check-format:
+	@git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run -Werror
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) out
