@@ -1,0 +1,54 @@
+// The least of the window layer the device needs: SDL windows named by HWND handles, their
+// client size, and the desktop's display mode. The shell builds the Win32-shaped window
+// functions (classes, messages, CreateWindowExW) on top of these handles.
+#pragma once
+
+#include "platform/win_types.h"
+
+#include <string>
+
+struct SDL_Window;
+
+namespace halv::platform {
+
+// Starts SDL's video subsystem once, allowing the screen saver while it runs (a screen saver
+// must not inhibit others). False when no display can be opened.
+bool startVideo();
+
+struct WindowOptions {
+    std::string title = "Halvorine";
+    int width = 640;
+    int height = 480;
+    bool visible = true;
+    bool fullScreen = false;
+    bool resizable = false;
+};
+
+// A new SDL window that can carry an OpenGL context, named by a new HWND; null when the
+// video subsystem cannot start or the window cannot be made.
+HWND createWindow(const WindowOptions& options);
+
+// Wraps a window SDL already has (e.g. made with SDL_CreateWindowFrom for a host window);
+// the handle does not own it. Null for a null window.
+HWND adoptWindow(SDL_Window* window);
+
+// Destroys the window (unless adopted) and retires its handle. Unknown handles are ignored.
+void destroyWindow(HWND window);
+
+// The SDL window behind a handle, or null for null and unknown handles.
+SDL_Window* sdlWindow(HWND window);
+
+// Client area size in pixels; false for unknown handles.
+bool clientSize(HWND window, int* width, int* height);
+
+struct DisplayMode {
+    int width = 0;
+    int height = 0;
+    // 0 when the display does not say.
+    int refreshHz = 0;
+};
+
+// The desktop mode of the first display; false when there is no display.
+bool desktopDisplayMode(DisplayMode* mode);
+
+} // namespace halv::platform
