@@ -3,6 +3,7 @@
 #include "math/detail/rsqrt_table.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace halv::math::portable {
@@ -125,9 +126,9 @@ D3DXQUATERNION* quaternionNormalize(D3DXQUATERNION* out, const D3DXQUATERNION* q
 }
 
 D3DXQUATERNION* quaternionNormalizeTable(D3DXQUATERNION* out, const D3DXQUATERNION* q) noexcept {
-    float components[4] = {q->x, q->y, q->z, q->w};
-    detail::normalizeWithTable(components, components, 4);
-    *out = D3DXQUATERNION(components);
+    std::array<float, 4> components = {q->x, q->y, q->z, q->w};
+    detail::normalizeWithTable(components);
+    *out = D3DXQUATERNION(components.data());
     return out;
 }
 

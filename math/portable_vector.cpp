@@ -5,25 +5,33 @@
 #include <array>
 #include <cfloat>
 #include <cmath>
-#include <cstring>
 
 namespace halv::math::portable {
 namespace {
 
-// Vectors are handled as float arrays; copying in and out keeps every routine correct when
-// `out` is one of its inputs.
-template <std::size_t N, typename Vector>
-std::array<float, N> load(const Vector& v) {
-    static_assert(sizeof(Vector) == N * sizeof(float));
-    std::array<float, N> a;
-    std::memcpy(a.data(), &v, sizeof a);
-    return a;
+// Vectors are handled as float arrays; reading every input before writing keeps each routine
+// correct when `out` is one of its inputs.
+std::array<float, 2> load(const D3DXVECTOR2& v) {
+    return {v.x, v.y};
+}
+std::array<float, 3> load(const D3DXVECTOR3& v) {
+    return {v.x, v.y, v.z};
+}
+std::array<float, 4> load(const D3DXVECTOR4& v) {
+    return {v.x, v.y, v.z, v.w};
 }
 
-template <std::size_t N, typename Vector>
-void store(Vector* out, const std::array<float, N>& a) {
-    static_assert(sizeof(Vector) == N * sizeof(float));
-    std::memcpy(static_cast<void*>(out), a.data(), sizeof a);
+void store(D3DXVECTOR2* out, const std::array<float, 2>& a) {
+    *out = D3DXVECTOR2(a[0], a[1]);
+}
+void store(D3DXVECTOR3* out, const std::array<float, 3>& a) {
+    *out = D3DXVECTOR3(a[0], a[1], a[2]);
+}
+void store(D3DXVECTOR4* out, const std::array<float, 4>& a) {
+    *out = D3DXVECTOR4(a[0], a[1], a[2], a[3]);
+}
+void store(D3DXPLANE* out, const std::array<float, 4>& a) {
+    *out = D3DXPLANE(a[0], a[1], a[2], a[3]);
 }
 
 template <typename T>
@@ -42,10 +50,10 @@ const T* atByteOffset(const T* base, UINT stride, UINT index) {
 template <std::size_t N, typename Vector>
 Vector* weightedSum(Vector* out, const Vector* a, float h1, const Vector* b, float h2,
                     const Vector* c, float h3, const Vector* d, float h4) {
-    const auto va = load<N>(*a);
-    const auto vb = load<N>(*b);
-    const auto vc = load<N>(*c);
-    const auto vd = load<N>(*d);
+    const auto va = load(*a);
+    const auto vb = load(*b);
+    const auto vc = load(*c);
+    const auto vd = load(*d);
     std::array<float, N> r;
     for (std::size_t i = 0; i < N; ++i) {
         r[i] = h1 * va[i] + h2 * vb[i] + h3 * vc[i] + h4 * vd[i];
@@ -76,9 +84,9 @@ Vector* catmullRom(Vector* out, const Vector* v0, const Vector* v1, const Vector
 template <std::size_t N, typename Vector>
 Vector* baryCentric(Vector* out, const Vector* v1, const Vector* v2, const Vector* v3, float f,
                     float g) {
-    const auto a = load<N>(*v1);
-    const auto b = load<N>(*v2);
-    const auto c = load<N>(*v3);
+    const auto a = load(*v1);
+    const auto b = load(*v2);
+    const auto c = load(*v3);
     std::array<float, N> r;
     for (std::size_t i = 0; i < N; ++i) {
         r[i] = a[i] + f * (b[i] - a[i]) + g * (c[i] - a[i]);
@@ -90,7 +98,7 @@ Vector* baryCentric(Vector* out, const Vector* v1, const Vector* v2, const Vecto
 // The exact normalisation of the first forms; the table-based one replaces them at set-up.
 template <std::size_t N, typename Vector>
 Vector* normalizeExact(Vector* out, const Vector* v) {
-    auto a = load<N>(*v);
+    auto a = load(*v);
     float s = 0.0f;
     for (float component : a) {
         s += component * component;
@@ -105,8 +113,8 @@ Vector* normalizeExact(Vector* out, const Vector* v) {
 
 template <std::size_t N, typename Vector>
 Vector* normalizeTable(Vector* out, const Vector* v) {
-    auto a = load<N>(*v);
-    detail::normalizeWithTable(a.data(), a.data(), static_cast<int>(N));
+    auto a = load(*v);
+    detail::normalizeWithTable(a);
     store(out, a);
     return out;
 }

@@ -86,17 +86,18 @@ D3DXVECTOR3* vec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v) noexcept {
     return out;
 }
 
-// (x, y, z, w) * m for a vector held as (x, y, z, _).
-__m128 transformPoint(__m128 v, const D3DXMATRIX* m) {
-    __m128 r = _mm_mul_ps(broadcast<0>(v), _mm_loadu_ps(m->m[0]));
-    r = _mm_add_ps(r, _mm_mul_ps(broadcast<1>(v), _mm_loadu_ps(m->m[1])));
-    r = _mm_add_ps(r, _mm_mul_ps(broadcast<2>(v), _mm_loadu_ps(m->m[2])));
+// (x, y, z, 1) * m. Each component is broadcast straight from memory, so the three products
+// do not wait for one another.
+__m128 transformPoint(const D3DXVECTOR3* v, const D3DXMATRIX* m) {
+    __m128 r = _mm_mul_ps(_mm_load1_ps(&v->x), _mm_loadu_ps(m->m[0]));
+    r = _mm_add_ps(r, _mm_mul_ps(_mm_load1_ps(&v->y), _mm_loadu_ps(m->m[1])));
+    r = _mm_add_ps(r, _mm_mul_ps(_mm_load1_ps(&v->z), _mm_loadu_ps(m->m[2])));
     return _mm_add_ps(r, _mm_loadu_ps(m->m[3]));
 }
 
 D3DXVECTOR3* vec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v,
                                 const D3DXMATRIX* m) noexcept {
-    const __m128 r = transformPoint(loadVector3(v), m);
+    const __m128 r = transformPoint(v, m);
     // Always divided, also for w = 1: 1/w from the estimate refined once, r' = 2r - w r^2.
     const __m128 w = broadcast<3>(r);
     const __m128 estimate = _mm_rcp_ps(w);
@@ -108,10 +109,9 @@ D3DXVECTOR3* vec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v,
 
 D3DXVECTOR3* vec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v,
                                  const D3DXMATRIX* m) noexcept {
-    const __m128 value = loadVector3(v);
-    __m128 r = _mm_mul_ps(broadcast<0>(value), _mm_loadu_ps(m->m[0]));
-    r = _mm_add_ps(r, _mm_mul_ps(broadcast<1>(value), _mm_loadu_ps(m->m[1])));
-    r = _mm_add_ps(r, _mm_mul_ps(broadcast<2>(value), _mm_loadu_ps(m->m[2])));
+    __m128 r = _mm_mul_ps(_mm_load1_ps(&v->x), _mm_loadu_ps(m->m[0]));
+    r = _mm_add_ps(r, _mm_mul_ps(_mm_load1_ps(&v->y), _mm_loadu_ps(m->m[1])));
+    r = _mm_add_ps(r, _mm_mul_ps(_mm_load1_ps(&v->z), _mm_loadu_ps(m->m[2])));
     storeVector3(out, r);
     return out;
 }
@@ -127,9 +127,9 @@ __m128 select(__m128 mask, __m128 ifSet, __m128 ifClear) {
     return _mm_or_ps(_mm_and_ps(mask, ifSet), _mm_andnot_ps(mask, ifClear));
 }
 
-// Sine and cosine of four angles at once: reduction by pi/2 in three parts (exact products
-// up to about 1e4 radians), then minimax polynomials on [-pi/4, pi/4]. Within about 2e-7 of
-// the true values in that range.
+// Sine and cosine of four angles at once: reduction by pi/2 in three parts, then minimax
+// polynomials on [-pi/4, pi/4]. Within 1e-7 of the true values for angles up to 1e4 radians;
+// the reduction loses accuracy slowly beyond.
 void sinCos(__m128 x, __m128* sine, __m128* cosine) {
     const __m128 k = roundToInteger(_mm_mul_ps(x, _mm_set1_ps(0.636619772f)));
     __m128 r = _mm_sub_ps(x, _mm_mul_ps(k, _mm_set1_ps(1.5703125f)));

@@ -334,7 +334,7 @@ D3DXMATRIX* D3DXMatrixRotationYawPitchRoll(D3DXMATRIX* out, FLOAT yaw, FLOAT pit
                                            FLOAT roll) noexcept;
 
 // The unit quaternion of the same rotation as D3DXMatrixRotationYawPitchRoll. The SSE sets
-// take their sines and cosines from a vector routine of their own (within about 2e-7).
+// take their sines and cosines from a vector routine of their own (within 1e-7).
 D3DXQUATERNION* D3DXQuaternionRotationYawPitchRoll(D3DXQUATERNION* out, FLOAT yaw, FLOAT pitch,
                                                    FLOAT roll) noexcept;
 
@@ -344,7 +344,8 @@ D3DXMATRIX* D3DXMatrixRotationQuaternion(D3DXMATRIX* out, const D3DXQUATERNION* 
 // `v` scaled to unit length; the zero vector gives zero. Portable set: a squared length within
 // 1e-5 of 1 returns `v` unchanged, otherwise 1/length comes from a table (relative error about
 // 1e-6). SSE sets: squared lengths below 2^-46 give zero, otherwise the hardware estimate of
-// 1/length refined once; no shortcut near 1.
+// 1/length refined once; no shortcut near 1. Vectors whose squared length overflows (and, in
+// the portable set, is subnormal) are scaled by a power of two first.
 D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v) noexcept;
 
 // (x, y, z, 1) * m, divided by its w. Portable set: a w within the single-precision epsilon of
