@@ -37,7 +37,8 @@ constexpr D3DFORMAT reportedFormat(D3DFORMAT format) {
 //
 // Layout of the pixel block: `height` rows per slice, top row first, each row left to right;
 // row r of slice z starts at pixels + z * slicePitch + r * rowPitch. Rows are packed in the
-// format's own memory order (little-endian words; X8R8G8B8 is bytes B, G, R, 0xFF). For
+// format's own memory order (little-endian words; X8R8G8B8 is bytes B, G, R, X, with X 0xFF
+// from PNG and JPEG and as stored from BMP). For
 // block-compressed formats (DXT1-DXT5) a "row" is one row of 4x4 blocks and there are
 // (height + 3) / 4 of them. slicePitch is the distance between depth slices of a volume; 2D
 // readers set it to rowPitch * height, except PNG, which leaves it 0.

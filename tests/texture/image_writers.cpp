@@ -199,7 +199,8 @@ Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int q
     compress.image_width = width;
     compress.image_height = height;
     compress.input_components = components;
-    compress.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    compress.in_color_space =
+        components == 1 ? JCS_GRAYSCALE : (components == 4 ? JCS_CMYK : JCS_RGB);
     jpeg_set_defaults(&compress);
     jpeg_set_quality(&compress, quality, TRUE);
     jpeg_start_compress(&compress, TRUE);

@@ -56,8 +56,8 @@ struct PngOptions {
 std::size_t pngRowBytes(const PngOptions& options);
 Bytes writePng(const PngOptions& options);
 
-// A baseline JPEG of 1 (grey) or 3 (RGB) components; samples as rows of interleaved bytes,
-// empty for patternSample.
+// A baseline JPEG of 1 (grey), 3 (RGB) or 4 (CMYK) components; samples as rows of interleaved
+// bytes, empty for patternSample.
 Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int quality,
                 std::vector<std::uint8_t> samples = {});
 
