@@ -113,6 +113,12 @@ const VariantCase kVariants[] = {
      D3DFMT_X8R8G8B8,
      4,
      {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x84, 0xFF}},
+    // A colour without a mask reads as 0 (a fuzzer found this looping forever).
+    {"MissingGreenMask",
+     withMasks(dib(1, 1, 32, bytes({0x12, 0x34, 0x56, 0x78})), {0x00FF0000, 0, 0x000000FF}),
+     D3DFMT_X8R8G8B8,
+     4,
+     {0x12, 0x00, 0x56, 0xFF}},
     {"Indexed1",
      withTable(dib(3, 1, 1, bytes({0b10100000, 0, 0, 0})), kTwoColours),
      D3DFMT_P8,

@@ -126,7 +126,8 @@ Bytes writePng(const PngOptions& options) {
     png_set_write_fn(png, &out, appendToBytes, flushNothing);
     png_set_compression_level(png, options.compressionLevel);
     png_set_IHDR(png, info, options.width, options.height, options.bitDepth, options.colourType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                 options.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (options.gamma) {
         png_set_gAMA(png, info, *options.gamma);
     }

@@ -50,6 +50,7 @@ struct PngOptions {
     // tRNS for grey (first value) and RGB images, in sample units.
     std::optional<std::array<std::uint16_t, 3>> transparentColour;
     int compressionLevel = 6;
+    bool interlaced = false;
 };
 
 // Bytes per row of the file's samples.

@@ -266,6 +266,20 @@ TEST_P(PngFormat, DecodesToItsLayout) {
 INSTANTIATE_TEST_SUITE_P(Texture, PngFormat, ::testing::ValuesIn(kFormatCases),
                          [](const auto& paramInfo) { return std::string(paramInfo.param.name); });
 
+TEST(PngReader, InterlacedFilesDecodeToTheSameRows) {
+    PngOptions options;
+    options.width = 13;
+    options.height = 11;
+    options.samples = samplesFor(options);
+    PngOptions interlaced = options;
+    interlaced.interlaced = true;
+    DecodedImage plain;
+    DecodedImage adam7;
+    ASSERT_EQ(testing::load(fileOf(options), plain), S_OK);
+    ASSERT_EQ(testing::load(fileOf(interlaced), adam7), S_OK);
+    EXPECT_EQ(testing::pixelsOf(adam7, 52), testing::pixelsOf(plain, 52));
+}
+
 TEST(PngReader, TransparentColourGivesAlphaZeroExactlyAtTheKey) {
     PngOptions options;
     options.width = 3;

@@ -87,6 +87,9 @@ std::optional<Channel> channelOf(std::uint32_t mask) {
 }
 
 BYTE channelTo8(std::uint32_t pixel, const Channel& channel) {
+    if (channel.bits == 0) {
+        return 0;
+    }
     const std::uint32_t value = (pixel & channel.mask) >> channel.shift;
     if (channel.bits >= 8) {
         return static_cast<BYTE>(value >> (channel.bits - 8));

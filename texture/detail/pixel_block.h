@@ -27,8 +27,12 @@ inline constexpr std::size_t kMaxPixelBlockBytes = std::size_t{1} << 30;
 // Returns the writable palette or null when memory runs out.
 [[nodiscard]] PALETTEENTRY* allocatePalette(DecodedImage& image);
 
-// Widens a channel of `bits` bits (1..8) to 8 bits by replicating its high bits.
+// Widens a channel of `bits` bits (1..8) to 8 bits by replicating its high bits; a channel
+// of no bits reads as 0.
 constexpr BYTE widenTo8(unsigned value, unsigned bits) {
+    if (bits == 0 || bits > 8) {
+        return 0;
+    }
     unsigned result = value << (8 - bits);
     for (unsigned filled = bits; filled < 8; filled += bits) {
         result |= result >> bits;
@@ -36,6 +40,7 @@ constexpr BYTE widenTo8(unsigned value, unsigned bits) {
     return static_cast<BYTE>(result & 0xFF);
 }
 
-static_assert(widenTo8(0x1F, 5) == 0xFF && widenTo8(0x10, 5) == 0x84 && widenTo8(1, 1) == 0xFF);
+static_assert(widenTo8(0x1F, 5) == 0xFF && widenTo8(0x10, 5) == 0x84 && widenTo8(1, 1) == 0xFF &&
+              widenTo8(5, 3) == 0xB6 && widenTo8(0, 0) == 0);
 
 } // namespace halv::texture::detail

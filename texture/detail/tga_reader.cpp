@@ -108,6 +108,7 @@ ReadFailure readTga(DecodedImage& image, std::span<const std::byte> data) {
             return ReadFailure::kUnsupported;
         }
         break;
+    case kTypeGrey:
     default:
         if (pixelBits != 8) {
             return ReadFailure::kUnsupported;
