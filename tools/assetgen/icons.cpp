@@ -1,5 +1,5 @@
 // The window icon: the station, a grey sphere with its trench and green emitter, firing at a
-// small orange planet (left out at the small size, where it would be a speck).
+// small orange planet (left out at the small size, where it would be a mere dot).
 #include "tools/assetgen/textures.h"
 
 #include <cmath>
