@@ -36,7 +36,7 @@ constexpr double kDomeHeight = 0.022;
 // Parts set onto the hull reach this far below its surface, so that no gap shows where the
 // flat hull cells dip under the true sphere.
 constexpr double kSink = 0.004;
-constexpr double kFloorRadius = 0.33; // the cone's wide end is 0.3 across its radius
+constexpr double kFloorRadius = 0.33; // room for the cone's wide end, radius 0.3, tilted a little
 constexpr double kFloorRingRadius = 0.22;
 constexpr double kLensRadius = 0.12;
 constexpr double kLensHeight = 0.02;

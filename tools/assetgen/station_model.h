@@ -49,7 +49,7 @@ constexpr double kConeLength = 0.7;
 constexpr double kConeBaseRadius = 0.3;
 } // namespace placement
 
-// Station radius in world units and the depth of the emitter recess below it.
+// Station radius in world units (the hull; the sensor domes stand 0.022 proud of it).
 constexpr double kStationRadius = 1.05;
 
 // The frames' matrices multiplied from the innermost out (model space to the scene's station
