@@ -160,6 +160,37 @@ std::vector<std::byte> compressXFile(std::span<const std::byte> plainFile, std::
     return out;
 }
 
+const detail::TemplateRegistry& standardRegistry() {
+    static const detail::TemplateRegistry registry = [] {
+        detail::TemplateRegistry result;
+        for (const std::span<const std::byte> block :
+             {standardTemplates(), skinAndEffectTemplates(), vertexDataTemplates()}) {
+            detail::PreparedFile prepared;
+            detail::ParsedFile parsed;
+            if (detail::prepareFile(block, &prepared) != detail::ReadFailure::kNone ||
+                detail::parseFile(prepared, result, &parsed) != detail::ReadFailure::kNone) {
+                throw std::runtime_error("standard templates do not parse");
+            }
+            for (const auto& templ : parsed.templates.entries()) {
+                result.add(templ);
+            }
+        }
+        return result;
+    }();
+    return registry;
+}
+
+detail::ReadFailure parseDetailed(std::string_view text, const detail::TemplateRegistry& global,
+                                  detail::ParsedFile* parsed) {
+    detail::PreparedFile prepared;
+    const detail::ReadFailure failure =
+        detail::prepareFile(std::as_bytes(std::span(text.data(), text.size())), &prepared);
+    if (failure != detail::ReadFailure::kNone) {
+        return failure;
+    }
+    return detail::parseFile(prepared, global, parsed);
+}
+
 platform::ComRef<ID3DXFile> makeReader(bool withStandardTemplates) {
     platform::ComRef<ID3DXFile> reader;
     if (FAILED(D3DXFileCreate(reader.put()))) {
@@ -227,6 +258,40 @@ GUID typeOf(ID3DXFileData* object) {
     GUID type{};
     object->GetType(&type);
     return type;
+}
+
+namespace {
+
+void describeObject(ID3DXFileData* object, int depth, std::string& out) {
+    out.append(static_cast<std::size_t>(depth) * 2, ' ');
+    out += object->IsReference() ? "ref " : "";
+    out += platform::guidToString(typeOf(object)) + " '" + nameOf(object) + "' ";
+    GUID id{};
+    object->GetId(&id);
+    out += platform::guidToString(id) + " ";
+    static const char kHex[] = "0123456789ABCDEF";
+    for (std::byte b : dataOf(object)) {
+        out += kHex[std::to_integer<unsigned>(b) >> 4];
+        out += kHex[std::to_integer<unsigned>(b) & 15];
+    }
+    out += '\n';
+    SIZE_T count = 0;
+    object->GetChildren(&count);
+    for (SIZE_T i = 0; i < count; ++i) {
+        describeObject(child(object, i).get(), depth + 1, out);
+    }
+}
+
+} // namespace
+
+std::string describeTree(ID3DXFileEnumObject* parsed) {
+    std::string out;
+    SIZE_T count = 0;
+    parsed->GetChildren(&count);
+    for (SIZE_T i = 0; i < count; ++i) {
+        describeObject(child(parsed, i).get(), 0, out);
+    }
+    return out;
 }
 
 Packed& Packed::dword(std::uint32_t value) {

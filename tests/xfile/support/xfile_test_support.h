@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/com.h"
+#include "xfile/detail/parse_context.h"
 #include "xfile/xfile_reader.h"
 
 #include <cstddef>
@@ -50,6 +51,13 @@ private:
 std::vector<std::byte> compressXFile(std::span<const std::byte> plainFile,
                                      std::size_t blockBytes = 32768);
 
+// The three standard template sets as the reader keeps them, for tests of the parser itself.
+const detail::TemplateRegistry& standardRegistry();
+
+// Prepares and parses a file against `global`, giving the detailed reason of a failure.
+detail::ReadFailure parseDetailed(std::string_view text, const detail::TemplateRegistry& global,
+                                  detail::ParsedFile* parsed);
+
 // A reader with the three standard template sets registered.
 platform::ComRef<ID3DXFile> makeReader(bool withStandardTemplates = true);
 
@@ -66,6 +74,10 @@ platform::ComRef<ID3DXFileData> child(ID3DXFileData* parent, SIZE_T index);
 std::vector<std::byte> dataOf(ID3DXFileData* object);
 std::string nameOf(ID3DXFileData* object);
 GUID typeOf(ID3DXFileData* object);
+
+// Every object of a parsed file, one line each, indented by depth: reference mark, GUID of the
+// type, name, id, and the data in hex. Two files parse alike when their descriptions match.
+std::string describeTree(ID3DXFileEnumObject* parsed);
 
 // Packed-data builders for expected values.
 class Packed {
