@@ -392,6 +392,71 @@ template PMInfo {
 }
 )";
 
+struct NamedGuid {
+    const char* name;
+    GUID guid;
+};
+
+constexpr NamedGuid kTemplateNames[] = {
+    {"Header", TID_D3DRMHeader},
+    {"Vector", TID_D3DRMVector},
+    {"Coords2d", TID_D3DRMCoords2d},
+    {"Matrix4x4", TID_D3DRMMatrix4x4},
+    {"ColorRGBA", TID_D3DRMColorRGBA},
+    {"ColorRGB", TID_D3DRMColorRGB},
+    {"IndexedColor", TID_D3DRMIndexedColor},
+    {"Boolean", TID_D3DRMBoolean},
+    {"Boolean2d", TID_D3DRMBoolean2d},
+    {"MaterialWrap", TID_D3DRMMaterialWrap},
+    {"TextureFilename", TID_D3DRMTextureFilename},
+    {"Material", TID_D3DRMMaterial},
+    {"MeshFace", TID_D3DRMMeshFace},
+    {"MeshFaceWraps", TID_D3DRMMeshFaceWraps},
+    {"MeshTextureCoords", TID_D3DRMMeshTextureCoords},
+    {"MeshMaterialList", TID_D3DRMMeshMaterialList},
+    {"MeshNormals", TID_D3DRMMeshNormals},
+    {"MeshVertexColors", TID_D3DRMMeshVertexColors},
+    {"Mesh", TID_D3DRMMesh},
+    {"FrameTransformMatrix", TID_D3DRMFrameTransformMatrix},
+    {"Frame", TID_D3DRMFrame},
+    {"FloatKeys", TID_D3DRMFloatKeys},
+    {"TimedFloatKeys", TID_D3DRMTimedFloatKeys},
+    {"AnimationKey", TID_D3DRMAnimationKey},
+    {"AnimationOptions", TID_D3DRMAnimationOptions},
+    {"Animation", TID_D3DRMAnimation},
+    {"AnimationSet", TID_D3DRMAnimationSet},
+    {"InlineData", TID_D3DRMInlineData},
+    {"Url", TID_D3DRMUrl},
+    {"ProgressiveMesh", TID_D3DRMProgressiveMesh},
+    {"Guid", TID_D3DRMGuid},
+    {"StringProperty", TID_D3DRMStringProperty},
+    {"PropertyBag", TID_D3DRMPropertyBag},
+    {"ExternalVisual", TID_D3DRMExternalVisual},
+    {"RightHanded", TID_D3DRMRightHanded},
+    {"XSkinMeshHeader", DXFILEOBJ_XSkinMeshHeader},
+    {"VertexDuplicationIndices", DXFILEOBJ_VertexDuplicationIndices},
+    {"FaceAdjacency", DXFILEOBJ_FaceAdjacency},
+    {"SkinWeights", DXFILEOBJ_SkinWeights},
+    {"Patch", DXFILEOBJ_Patch},
+    {"PatchMesh", DXFILEOBJ_PatchMesh},
+    {"PatchMesh9", DXFILEOBJ_PatchMesh9},
+    {"EffectFloats", DXFILEOBJ_EffectFloats},
+    {"EffectString", DXFILEOBJ_EffectString},
+    {"EffectDWord", DXFILEOBJ_EffectDWord},
+    {"EffectParamFloats", DXFILEOBJ_EffectParamFloats},
+    {"EffectParamString", DXFILEOBJ_EffectParamString},
+    {"EffectParamDWord", DXFILEOBJ_EffectParamDWord},
+    {"EffectInstance", DXFILEOBJ_EffectInstance},
+    {"AnimTicksPerSecond", DXFILEOBJ_AnimTicksPerSecond},
+    {"CompressedAnimationSet", DXFILEOBJ_CompressedAnimationSet},
+    {"FVFData", DXFILEOBJ_FVFData},
+    {"VertexElement", DXFILEOBJ_VertexElement},
+    {"DeclData", DXFILEOBJ_DeclData},
+    {"PMAttributeRange", DXFILEOBJ_PMAttributeRange},
+    {"PMVSplitRecord", DXFILEOBJ_PMVSplitRecord},
+    {"PMInfo", DXFILEOBJ_PMInfo},
+};
+
 std::span<const std::byte> bytesOf(std::string_view text) {
     return std::as_bytes(std::span(text.data(), text.size()));
 }
@@ -408,6 +473,15 @@ std::span<const std::byte> skinAndEffectTemplates() {
 
 std::span<const std::byte> vertexDataTemplates() {
     return bytesOf(kVertexDataTemplates);
+}
+
+const char* standardTemplateName(const GUID& type) noexcept {
+    for (const NamedGuid& entry : kTemplateNames) {
+        if (entry.guid == type) {
+            return entry.name;
+        }
+    }
+    return nullptr;
 }
 
 HRESULT registerStandardTemplates(ID3DXFile* file) noexcept {

@@ -29,4 +29,8 @@ std::span<const std::byte> vertexDataTemplates();
 // wins). Returns the first failure of RegisterTemplates, or S_OK.
 HRESULT registerStandardTemplates(ID3DXFile* file) noexcept;
 
+// The name of the template with GUID `type` among the three sets, or null. For messages and
+// tools; the data objects themselves only carry the GUID.
+const char* standardTemplateName(const GUID& type) noexcept;
+
 } // namespace halv::xfile

@@ -37,8 +37,9 @@ const GrammarCase kGrammarCases[] = {
      "template T { <11111111-2222-3333-4444-555555555555>"
      " [Vector <3D82AB5E-62DA-11CF-AB39-0020AF71E433>, Coords2d, BINARY,] }",
      kOk},
-    {"RestrictionWithoutCommas", "template T { <11111111-2222-3333-4444-555555555555> [Vector "
-                                 "Coords2d] }",
+    {"RestrictionWithoutCommas",
+     "template T { <11111111-2222-3333-4444-555555555555> [Vector "
+     "Coords2d] }",
      kOk},
     {"KeywordsInAnyCase",
      "TEMPLATE T { <11111111-2222-3333-4444-555555555555> dword a; Array DWORD b[2]; "
@@ -46,13 +47,11 @@ const GrammarCase kGrammarCases[] = {
      kOk},
     {"ByteIsAType", "template T { <11111111-2222-3333-4444-555555555555> BYTE b; byte c; }", kOk},
     {"MultipleDimensions",
-     "template T { <11111111-2222-3333-4444-555555555555> DWORD n; array WORD m[2][n][3]; }",
-     kOk},
+     "template T { <11111111-2222-3333-4444-555555555555> DWORD n; array WORD m[2][n][3]; }", kOk},
     {"TemplateTypedMember",
      "template T { <11111111-2222-3333-4444-555555555555> Vector v; array Coords2d c[4]; }", kOk},
     {"IndexColorArrayIsDropped",
-     "template T { <11111111-2222-3333-4444-555555555555> DWORD n; array indexColor c[n]; }",
-     kOk},
+     "template T { <11111111-2222-3333-4444-555555555555> DWORD n; array indexColor c[n]; }", kOk},
     {"TemplateWithoutGuid", "template T { DWORD a; }", ReadFailure::kSyntax},
     {"TemplateWithoutBody", "template T { <11111111-2222-3333-4444-555555555555> }",
      ReadFailure::kSyntax},
@@ -60,8 +59,7 @@ const GrammarCase kGrammarCases[] = {
      "template T { <11111111-2222-3333-4444-555555555555> [...] DWORD a; }", ReadFailure::kSyntax},
     {"UnknownMemberType", "template T { <11111111-2222-3333-4444-555555555555> Quux a; }",
      ReadFailure::kUnknownMemberType},
-    {"IndexColorOnlyAsArray",
-     "template T { <11111111-2222-3333-4444-555555555555> indexColor c; }",
+    {"IndexColorOnlyAsArray", "template T { <11111111-2222-3333-4444-555555555555> indexColor c; }",
      ReadFailure::kUnknownMemberType},
     {"IndexColorIsCaseSensitive",
      "template T { <11111111-2222-3333-4444-555555555555> DWORD n; array IndexColor c[n]; }",
@@ -107,8 +105,9 @@ const GrammarCase kGrammarCases[] = {
     {"Parentheses", "Vector { ( 1.0; 2.0; 3.0; }", ReadFailure::kSyntax},
     {"GuidAfterValue", "Vector { 1.0; <11111111-2222-3333-4444-555555555555> 2.0; 3.0; }",
      ReadFailure::kSyntax},
-    {"MixedValueKinds", "template T { <11111111-2222-3333-4444-555555555555> STRING s; "
-                        "DWORD a; FLOAT f; } T { \"x\"; 1; 2.0; }",
+    {"MixedValueKinds",
+     "template T { <11111111-2222-3333-4444-555555555555> STRING s; "
+     "DWORD a; FLOAT f; } T { \"x\"; 1; 2.0; }",
      kOk, 1},
     // Objects.
     {"ObjectWithNameAndId", "Frame f { <11111111-2222-3333-4444-555555555555> }", kOk, 1},
@@ -118,8 +117,8 @@ const GrammarCase kGrammarCases[] = {
     {"TemplateNameIgnoresCase", "vector { 1.0; 2.0; 3.0; } FRAME {}", kOk, 2},
     {"UnknownTopLevelObjectIsSkipped",
      "Quux q { 1; \"s\"; Vector { 1.0; 2.0; 3.0; } } Vector v { 1.0; 2.0; 3.0; }", kOk, 1},
-    {"UnknownNestedObjectIsSkipped",
-     "Frame { Quux { 1; } Vector { 1.0; 2.0; 3.0; } } Frame {}", kOk, 2},
+    {"UnknownNestedObjectIsSkipped", "Frame { Quux { 1; } Vector { 1.0; 2.0; 3.0; } } Frame {}",
+     kOk, 2},
     {"UnknownObjectStillNeedsSyntax", "Quux { 1 }", ReadFailure::kSyntax},
     {"TopLevelReference", "Frame a {} { a }", ReadFailure::kSyntax},
     {"TopLevelValue", "1;", ReadFailure::kSyntax},
@@ -130,8 +129,8 @@ const GrammarCase kGrammarCases[] = {
     {"EmptyReference", "Frame a {} Frame { {} }", ReadFailure::kSyntax},
     {"NullGuidReference", "Frame a {} Frame { {<00000000-0000-0000-0000-000000000000>} }",
      ReadFailure::kNullReference},
-    {"NullGuidReferenceInSkippedObject",
-     "Quux { {<00000000-0000-0000-0000-000000000000>} }", ReadFailure::kNullReference},
+    {"NullGuidReferenceInSkippedObject", "Quux { {<00000000-0000-0000-0000-000000000000>} }",
+     ReadFailure::kNullReference},
     {"NamedNullGuidReference", "Frame a {} Frame { {a <00000000-0000-0000-0000-000000000000>} }",
      kOk, 2},
     {"UnresolvedReferenceIsDropped", "Frame { {nobody} }", kOk, 1},
@@ -275,7 +274,8 @@ TEST(TextFile, EveryPrefixFailsCleanly) {
         SCOPED_TRACE(length);
         auto prefix = std::make_unique<char[]>(length);
         std::memcpy(prefix.get(), file.data(), length);
-        const HRESULT result = parseText(reader.get(), std::string_view(prefix.get(), length), &parsed);
+        const HRESULT result =
+            parseText(reader.get(), std::string_view(prefix.get(), length), &parsed);
         // The bare header is an empty file; every other cut ends inside the one object.
         EXPECT_EQ(SUCCEEDED(result), length == 16);
     }

@@ -35,7 +35,8 @@ Material Red { 1.0; 0.0; 0.0; 1.0;; 5.0; 0.0; 0.0; 0.0;; 0.0; 0.0; 0.0;;
 Frame { Vector Point { 4.0; 5.0; 6.0; } }
 )";
 
-constexpr GUID kRootId = {0x01234567, 0x89AB, 0xCDEF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
+constexpr GUID kRootId = {
+    0x01234567, 0x89AB, 0xCDEF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
 
 ComRef<ID3DXFileEnumObject> parseSmallFile(ID3DXFile* reader) {
     ComRef<ID3DXFileEnumObject> parsed;
@@ -48,9 +49,9 @@ TEST(Reader, CreateChecksItsOutPointer) {
     ComRef<ID3DXFile> reader;
     ASSERT_EQ(D3DXFileCreate(reader.put()), S_OK);
     ID3DXFileSaveObject* save = nullptr;
-    EXPECT_EQ(reader->CreateSaveObject("out.x", D3DXF_FILESAVE_TOFILE, D3DXF_FILEFORMAT_TEXT,
-                                       &save),
-              E_NOTIMPL);
+    EXPECT_EQ(
+        reader->CreateSaveObject("out.x", D3DXF_FILESAVE_TOFILE, D3DXF_FILEFORMAT_TEXT, &save),
+        E_NOTIMPL);
 }
 
 TEST(Reader, CreateEnumObjectRejectsBadArguments) {
@@ -162,9 +163,10 @@ TEST(Reader, RegisterTemplatesAddsOnlyWhatAWholeBlockDeclares) {
     const std::string good = "xof 0303txt 0032\n"
                              "template Pair { <11111111-2222-3333-4444-555555555555> DWORD a; "
                              "DWORD b; }\n";
-    const std::string failing = "xof 0303txt 0032\n"
-                                "template Single { <11111111-2222-3333-4444-555555555556> DWORD a; }\n"
-                                "template Broken { <11111111-2222-3333-4444-555555555557> Quux q; }\n";
+    const std::string failing =
+        "xof 0303txt 0032\n"
+        "template Single { <11111111-2222-3333-4444-555555555556> DWORD a; }\n"
+        "template Broken { <11111111-2222-3333-4444-555555555557> Quux q; }\n";
     EXPECT_EQ(reader->RegisterTemplates(nullptr, 10), D3DXFERR_BADVALUE);
     EXPECT_EQ(reader->RegisterTemplates(good.data(), 0), D3DXFERR_BADVALUE);
     EXPECT_EQ(reader->RegisterTemplates("xof 0399txt 0032", 16), D3DXFERR_BADFILEVERSION);
@@ -196,11 +198,12 @@ TEST(Reader, FirstRegistrationOfAGuidWins) {
 TEST(Reader, RegisterEnumTemplatesTakesAParsedFilesDeclarations) {
     ComRef<ID3DXFile> reader = makeReader();
     ComRef<ID3DXFileEnumObject> declarations;
-    ASSERT_EQ(parseText(reader.get(),
-                        "xof 0303txt 0032\n"
-                        "template Pair { <11111111-2222-3333-4444-555555555555> DWORD a; DWORD b; }",
-                        &declarations),
-              S_OK);
+    ASSERT_EQ(
+        parseText(reader.get(),
+                  "xof 0303txt 0032\n"
+                  "template Pair { <11111111-2222-3333-4444-555555555555> DWORD a; DWORD b; }",
+                  &declarations),
+        S_OK);
     EXPECT_EQ(reader->RegisterEnumTemplates(nullptr), D3DXFERR_BADVALUE);
     // Until registered, the declarations belong to their own file only.
     ComRef<ID3DXFileEnumObject> parsed;
@@ -412,8 +415,8 @@ TEST(References, ResolveAtOnceAgainstFinishedTopLevelObjects) {
 TEST(References, ToTheEnclosingObjectAreDropped) {
     ComRef<ID3DXFile> reader = makeReader();
     ComRef<ID3DXFileEnumObject> parsed;
-    ASSERT_EQ(parseText(reader.get(), "xof 0303txt 0032\nFrame Self { Frame Inner {} {Self} {Inner} }",
-                        &parsed),
+    ASSERT_EQ(parseText(reader.get(),
+                        "xof 0303txt 0032\nFrame Self { Frame Inner {} {Self} {Inner} }", &parsed),
               S_OK);
     SIZE_T count = 0;
     child(parsed.get(), 0)->GetChildren(&count);

@@ -53,7 +53,10 @@ const TemplateFacts kTemplates[] = {
     {"AnimationSet", TID_D3DRMAnimationSet, 0, Restriction::kRestricted, {"Animation"}},
     {"InlineData", TID_D3DRMInlineData, 0, Restriction::kRestricted, {"BINARY"}},
     {"Url", TID_D3DRMUrl, 2, Restriction::kClosed},
-    {"ProgressiveMesh", TID_D3DRMProgressiveMesh, 0, Restriction::kRestricted,
+    {"ProgressiveMesh",
+     TID_D3DRMProgressiveMesh,
+     0,
+     Restriction::kRestricted,
      {"Url", "InlineData"}},
     {"Guid", TID_D3DRMGuid, 4, Restriction::kClosed},
     {"StringProperty", TID_D3DRMStringProperty, 2, Restriction::kClosed},
@@ -87,6 +90,7 @@ const TemplateFacts kTemplates[] = {
 TEST(StandardTemplates, DeclareEveryTemplateWithItsGuidAndRestriction) {
     const detail::TemplateRegistry& registry = standardRegistry();
     EXPECT_EQ(registry.entries().size(), std::size(kTemplates));
+    EXPECT_EQ(standardTemplateName(GUID_NULL), nullptr);
     for (const TemplateFacts& facts : kTemplates) {
         SCOPED_TRACE(facts.name);
         const auto* found = registry.findByName(facts.name);
@@ -94,6 +98,7 @@ TEST(StandardTemplates, DeclareEveryTemplateWithItsGuidAndRestriction) {
         const detail::XTemplate& templ = **found;
         EXPECT_EQ(templ.name, facts.name);
         EXPECT_EQ(templ.guid, facts.guid);
+        EXPECT_STREQ(standardTemplateName(facts.guid), facts.name);
         EXPECT_EQ(templ.members.size(), facts.members);
         EXPECT_EQ(templ.restriction, facts.restriction);
         ASSERT_EQ(templ.allowed.size(), facts.allowed.size());
@@ -198,7 +203,8 @@ const RoundTrip kRoundTrips[] = {
          .bytes()},
     {"Frame", "Frame { }", TID_D3DRMFrame, {}},
     {"VertexDuplicationIndices", "VertexDuplicationIndices { 3; 2; 0, 1, 0; }",
-     DXFILEOBJ_VertexDuplicationIndices, Packed().dword(3).dword(2).dword(0).dword(1).dword(0).bytes()},
+     DXFILEOBJ_VertexDuplicationIndices,
+     Packed().dword(3).dword(2).dword(0).dword(1).dword(0).bytes()},
     {"FaceAdjacency", "FaceAdjacency { 3; 4294967295, 1, 2; }", DXFILEOBJ_FaceAdjacency,
      Packed().dword(3).dword(0x7FFFFFFF).dword(1).dword(2).bytes()},
     {"VertexElement", "VertexElement { 2; 0; 6; 0; }", DXFILEOBJ_VertexElement,
@@ -311,9 +317,9 @@ TEST(StationModel, ParsesIntoTheFramesMeshAndMaterials) {
     EXPECT_EQ(firstDword(mesh.get()), counts.vertices);
     EXPECT_EQ(dataOf(mesh.get()).size(), 4 + 12 * counts.vertices + 4 + 16 * counts.triangles);
 
-    const GUID parts[] = {TID_D3DRMMeshNormals, TID_D3DRMMeshTextureCoords,
+    const GUID parts[] = {TID_D3DRMMeshNormals,      TID_D3DRMMeshTextureCoords,
                           TID_D3DRMMeshVertexColors, DXFILEOBJ_VertexDuplicationIndices,
-                          DXFILEOBJ_DeclData, TID_D3DRMMeshMaterialList};
+                          DXFILEOBJ_DeclData,        TID_D3DRMMeshMaterialList};
     mesh->GetChildren(&count);
     ASSERT_EQ(count, std::size(parts));
     for (SIZE_T i = 0; i < count; ++i) {
