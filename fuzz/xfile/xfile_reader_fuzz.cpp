@@ -88,8 +88,8 @@ ID3DXFile* standardReader() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     D3DXF_FILELOADMEMORY memory{data, size};
     ComRef<ID3DXFileEnumObject> parsed;
-    if (FAILED(standardReader()->CreateEnumObject(&memory, D3DXF_FILELOAD_FROMMEMORY,
-                                                  parsed.put()))) {
+    if (FAILED(
+            standardReader()->CreateEnumObject(&memory, D3DXF_FILELOAD_FROMMEMORY, parsed.put()))) {
         return 0;
     }
     Walk walk;

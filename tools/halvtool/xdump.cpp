@@ -91,8 +91,8 @@ int run(std::span<const std::string_view> arguments) {
     return 0;
 }
 
-const CommandRegistration kRegistration(
-    {"xdump", "FILE.x  print the data objects of a .x file as a tree", &run});
+const CommandRegistration
+    kRegistration({"xdump", "FILE.x  print the data objects of a .x file as a tree", &run});
 
 } // namespace
 } // namespace halv::tools
