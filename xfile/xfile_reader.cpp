@@ -96,6 +96,10 @@ public:
         if (object == nullptr) {
             return D3DXFERR_BADVALUE;
         }
+        // Objects without an id are not found by the all-zero one.
+        if (id == GUID_NULL) {
+            return D3DXFERR_NOTFOUND;
+        }
         return find([&id](const DataNode& node) { return node.id == id; }, object);
     }
     HRESULT GetDataObjectByName(LPCSTR name, ID3DXFileData** object) noexcept override {

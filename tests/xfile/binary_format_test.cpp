@@ -234,6 +234,22 @@ TEST(BinaryFile, CorruptionIsRejected) {
     }
 }
 
+TEST(BinaryFile, TemplateNamesIgnoreCaseBeyondAscii) {
+    // Code page 1252: 0xC9 is E with acute accent, 0xE9 its lower case.
+    BinaryWriter w(4);
+    w.token(31).name("\xC9mail").token(10).guid(kPairGuid).token(41).name("a").token(20).token(11);
+    w.name("\xE9MAIL").token(10).integerList({5}).token(11);
+    w.name("\xC8MAIL").token(10).integerList({6}).token(11); // E with grave: another template
+    ComRef<ID3DXFile> reader = makeReader();
+    ComRef<ID3DXFileEnumObject> parsed;
+    ASSERT_EQ(parseMemory(reader.get(), w.bytes(), &parsed), S_OK);
+    SIZE_T count = 0;
+    parsed->GetChildren(&count);
+    ASSERT_EQ(count, 1u);
+    EXPECT_EQ(typeOf(child(parsed.get(), 0).get()), kPairGuid);
+    EXPECT_EQ(dataOf(child(parsed.get(), 0).get()), Packed().dword(5).bytes());
+}
+
 TEST(BinaryFile, HugeListCountsFailWithoutAllocating) {
     // A count of four billion elements in a file of a few bytes.
     BinaryWriter w(4);

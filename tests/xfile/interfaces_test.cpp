@@ -254,6 +254,8 @@ TEST(EnumObject, FindsObjectsDepthFirstByNameAndId) {
     ASSERT_EQ(parsed->GetDataObjectById(kRootId, found.put()), S_OK);
     EXPECT_EQ(nameOf(found.get()), "Root");
     EXPECT_EQ(parsed->GetDataObjectById(TID_D3DRMFrame, found.put()), D3DXFERR_NOTFOUND);
+    EXPECT_EQ(parsed->GetDataObjectById(GUID_NULL, found.put()), D3DXFERR_NOTFOUND);
+    EXPECT_EQ(parsed->GetDataObjectById(kRootId, nullptr), D3DXFERR_BADVALUE);
 }
 
 TEST(DataObject, AnswersNameIdTypeAndData) {

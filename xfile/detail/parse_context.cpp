@@ -435,6 +435,9 @@ ReadFailure ParseContext::packObject(const ObjectFrame& frame) {
     std::vector<std::byte>& out = mOut.data;
     out.resize((out.size() + kDataAlignment - 1) / kDataAlignment * kDataAlignment);
     const std::size_t start = out.size();
+    if (start > std::numeric_limits<std::uint32_t>::max()) {
+        return ReadFailure::kTooLarge;
+    }
 
     if (!templ.needsConversion) {
         // Every member is a 4-byte word: the values are the data.

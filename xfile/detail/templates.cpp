@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace halv::xfile::detail {
 namespace {
@@ -136,29 +137,62 @@ void finishTemplate(XTemplate& templ) {
     }
 }
 
+namespace {
+
+// The lower-case key of an all-ASCII name; false for any other name.
+bool asciiKey(std::string_view name, std::string* key) {
+    key->resize(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c >= 0x80) {
+            return false;
+        }
+        (*key)[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return true;
+}
+
+} // namespace
+
+bool TemplateRegistry::GuidLess::operator()(const GUID& a, const GUID& b) const {
+    return std::memcmp(&a, &b, sizeof(GUID)) < 0;
+}
+
 const std::shared_ptr<const XTemplate>* TemplateRegistry::findByName(std::string_view name) const {
-    for (const auto& entry : mEntries) {
-        if (platform::equalsIgnoreCase(entry->name, name)) {
-            return &entry;
+    std::string key;
+    if (asciiKey(name, &key)) {
+        const auto found = mByAsciiName.find(key);
+        return found != mByAsciiName.end() ? &mEntries[found->second] : nullptr;
+    }
+    for (std::size_t index : mOtherNames) {
+        if (platform::equalsIgnoreCase(mEntries[index]->name, name)) {
+            return &mEntries[index];
         }
     }
     return nullptr;
 }
 
 const std::shared_ptr<const XTemplate>* TemplateRegistry::findByGuid(const GUID& guid) const {
-    for (const auto& entry : mEntries) {
-        if (entry->guid == guid) {
-            return &entry;
-        }
-    }
-    return nullptr;
+    const auto found = mByGuid.find(guid);
+    return found != mByGuid.end() ? &mEntries[found->second] : nullptr;
 }
 
 bool TemplateRegistry::add(std::shared_ptr<const XTemplate> templ) {
-    if (findByGuid(templ->guid) != nullptr) {
+    if (mByGuid.find(templ->guid) != mByGuid.end()) {
         return false;
     }
+    // Stored before it is indexed, so an index never points past the list.
+    const std::size_t index = mEntries.size();
     mEntries.push_back(std::move(templ));
+    const XTemplate& added = *mEntries.back();
+    mByGuid.emplace(added.guid, index);
+    std::string key;
+    if (asciiKey(added.name, &key)) {
+        // The first template of a name keeps it.
+        mByAsciiName.emplace(std::move(key), index);
+    } else {
+        mOtherNames.push_back(index);
+    }
     return true;
 }
 

@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace halv::xfile::detail {
@@ -97,7 +99,16 @@ public:
     const std::vector<std::shared_ptr<const XTemplate>>& entries() const { return mEntries; }
 
 private:
+    struct GuidLess {
+        bool operator()(const GUID& a, const GUID& b) const;
+    };
+
     std::vector<std::shared_ptr<const XTemplate>> mEntries;
+    // Indexes into mEntries, so files with many templates stay linear. ASCII names are keyed
+    // in lower case (no other character folds onto an ASCII one); the rest are searched.
+    std::unordered_map<std::string, std::size_t> mByAsciiName;
+    std::vector<std::size_t> mOtherNames;
+    std::map<GUID, std::size_t, GuidLess> mByGuid;
 };
 
 } // namespace halv::xfile::detail
