@@ -47,15 +47,13 @@ std::uint64_t saturatingMul(std::uint64_t a, std::uint64_t b) {
 // Lays the values of one object out member by member for a template that needs conversion.
 class Packer {
 public:
-    struct StringAt {
-        std::size_t position;
-        std::string_view text;
-    };
-
-    Packer(std::span<const std::uint32_t> words, std::span<const StringAt> strings,
-           std::vector<std::byte>& out)
+    // `words` are the object's values; `strings` stand in for some of them, their positions
+    // counted from `firstPosition`.
+    Packer(std::span<const std::uint32_t> words, std::span<const StringValue> strings,
+           std::size_t firstPosition, std::vector<std::byte>& out)
         : mWords(words)
         , mStrings(strings)
+        , mFirstPosition(firstPosition)
         , mOut(out) {}
 
     ReadFailure packStruct(const XTemplate& templ) {
@@ -133,8 +131,8 @@ private:
 
     ReadFailure packPrimitive(PrimitiveType type) {
         const std::size_t position = mNext++;
-        const bool isString =
-            mNextString < mStrings.size() && mStrings[mNextString].position == position;
+        const bool isString = mNextString < mStrings.size() &&
+                              mStrings[mNextString].position - mFirstPosition == position;
         if (isString != (type == PrimitiveType::kString)) {
             return ReadFailure::kStringMismatch;
         }
@@ -167,7 +165,8 @@ private:
     }
 
     std::span<const std::uint32_t> mWords;
-    std::span<const StringAt> mStrings;
+    std::span<const StringValue> mStrings;
+    std::size_t mFirstPosition;
     std::vector<std::byte>& mOut;
     std::size_t mNext = 0;
     std::size_t mNextString = 0;
@@ -459,13 +458,9 @@ ReadFailure ParseContext::packObject(const ObjectFrame& frame) {
             std::memcpy(out.data() + start, words.data(), bytes);
         }
     } else {
-        std::vector<Packer::StringAt> strings;
-        strings.reserve(mStrings.size() - frame.stringStart);
-        for (std::size_t i = frame.stringStart; i < mStrings.size(); ++i) {
-            strings.push_back({mStrings[i].position - frame.valueStart, mStrings[i].text});
-        }
         // Surplus values are ignored.
-        Packer packer(words, strings, out);
+        Packer packer(words, std::span<const StringValue>(mStrings).subspan(frame.stringStart),
+                      frame.valueStart, out);
         const ReadFailure failure = packer.packStruct(templ);
         if (failure != ReadFailure::kNone) {
             return failure;

@@ -55,6 +55,12 @@ struct ParsedFile {
 // first, then in `global`. On failure `*out` is left in an unspecified state.
 ReadFailure parseFile(const PreparedFile& file, const TemplateRegistry& global, ParsedFile* out);
 
+// A string among an object's values: the value word at `position` stands in for it.
+struct StringValue {
+    std::size_t position;
+    std::string_view text;
+};
+
 // The grammar's view of a parse. Actions that can fail return false after recording why.
 class ParseContext {
 public:
@@ -93,10 +99,6 @@ private:
     };
     struct GuidLess {
         bool operator()(const GUID& a, const GUID& b) const;
-    };
-    struct StringValue {
-        std::size_t position; // index in mValues of the word it stands in for
-        std::string_view text;
     };
 
     bool fail(ReadFailure failure);
