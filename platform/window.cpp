@@ -1,8 +1,11 @@
 #include "platform/window.h"
 
+#include "platform/environment.h"
+
 #include <SDL.h>
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -45,8 +48,34 @@ bool startVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
         return true;
     }
+    // Without a display server SDL would fall back to drivers that show nothing; a caller
+    // that wants one anyway names it in SDL_VIDEODRIVER.
+    if (!getEnvironmentVariable("DISPLAY") && !getEnvironmentVariable("WAYLAND_DISPLAY") &&
+        !getEnvironmentVariable("SDL_VIDEODRIVER")) {
+        return false;
+    }
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr &&
+        (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+        !getEnvironmentVariable("SDL_VIDEODRIVER")) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    return true;
+}
+
+void stopVideo() {
+    for (auto& [handle, record] : table().records) {
+        if (record->owned) {
+            SDL_DestroyWindow(record->window);
+        }
+    }
+    table().records.clear();
+    SDL_Quit();
 }
 
 HWND createWindow(const WindowOptions& options) {

@@ -15,6 +15,9 @@ namespace halv::platform {
 // must not inhibit others). False when no display can be opened.
 bool startVideo();
 
+// Shuts SDL down again (after every window is destroyed), releasing what it holds.
+void stopVideo();
+
 struct WindowOptions {
     std::string title = "Halvorine";
     int width = 640;
