@@ -13,6 +13,9 @@
 struct HWND__ {
     SDL_Window* window = nullptr;
     bool owned = false;
+    // Contexts drawing into the window; a destroyed handle waits for them.
+    int pins = 0;
+    bool destroyed = false;
 };
 
 namespace halv::platform {
@@ -39,7 +42,15 @@ HWND registerWindow(SDL_Window* window, bool owned) {
 
 HWND__* find(HWND window) {
     const auto found = table().records.find(window);
-    return found == table().records.end() ? nullptr : found->second.get();
+    return found == table().records.end() || found->second->destroyed ? nullptr
+                                                                      : found->second.get();
+}
+
+void release(HWND handle, HWND__* record) {
+    if (record->owned) {
+        SDL_DestroyWindow(record->window);
+    }
+    table().records.erase(handle);
 }
 
 } // namespace
@@ -108,10 +119,32 @@ void destroyWindow(HWND window) {
     if (record == nullptr) {
         return;
     }
-    if (record->owned) {
-        SDL_DestroyWindow(record->window);
+    if (record->pins > 0) {
+        record->destroyed = true;
+        SDL_HideWindow(record->window);
+        return;
     }
-    table().records.erase(window);
+    release(window, record);
+}
+
+SDL_Window* pinWindow(HWND window) {
+    HWND__* record = find(window);
+    if (record == nullptr) {
+        return nullptr;
+    }
+    ++record->pins;
+    return record->window;
+}
+
+void unpinWindow(SDL_Window* window) {
+    for (auto& [handle, record] : table().records) {
+        if (record->window == window && record->pins > 0) {
+            if (--record->pins == 0 && record->destroyed) {
+                release(handle, record.get());
+            }
+            return;
+        }
+    }
 }
 
 SDL_Window* sdlWindow(HWND window) {

@@ -94,12 +94,14 @@ public:
     WindowContext(SDL_Window* window, SDL_GLContext context)
         : mWindow(window)
         , mContext(context) {}
+    // The window is pinned: it outlives the context even when its owner destroys it first.
     ~WindowContext() override {
         if (gCurrent == this) {
             SDL_GL_MakeCurrent(mWindow, nullptr);
             gCurrent = nullptr;
         }
         SDL_GL_DeleteContext(mContext);
+        platform::unpinWindow(mWindow);
     }
 
     bool makeCurrent() noexcept override {
@@ -156,10 +158,19 @@ HRESULT createHeadlessContext(std::unique_ptr<GlContext>* context) noexcept {
 
 HRESULT createWindowContext(HWND window, int swapInterval,
                             std::unique_ptr<GlContext>* context) noexcept {
-    SDL_Window* sdl = platform::sdlWindow(window);
+    SDL_Window* sdl = platform::pinWindow(window);
     if (sdl == nullptr) {
         return D3DERR_INVALIDCALL;
     }
+    // Every failure below lets go of the window again.
+    struct Pin {
+        SDL_Window* window;
+        ~Pin() {
+            if (window != nullptr) {
+                platform::unpinWindow(window);
+            }
+        }
+    } pin{sdl};
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -175,6 +186,8 @@ HRESULT createWindowContext(HWND window, int swapInterval,
         SDL_GL_DeleteContext(created);
         return E_OUTOFMEMORY;
     }
+    // The context holds the pin from here on.
+    pin.window = nullptr;
     // SDL made the new context current behind our back.
     gCurrent = nullptr;
     if (!result->makeCurrent() || epoxy_gl_version() < kRequiredGlVersion) {

@@ -613,6 +613,14 @@ TEST_F(GlRender, DescribesItsDriver) {
     EXPECT_EQ(info.kind, "opengl-headless");
     EXPECT_FALSE(info.glRenderer.empty());
     EXPECT_FALSE(info.glVersion.empty());
+    // The adapter of a GL renderer names the GL driver; headless, its mode is the fixed one.
+    ComRef<IDirect3D9> d3d(createDirect3D({RendererKind::kHeadless, std::nullopt, false}));
+    D3DADAPTER_IDENTIFIER9 identifier{};
+    ASSERT_EQ(d3d->GetAdapterIdentifier(D3DADAPTER_DEFAULT, 0, &identifier), D3D_OK);
+    EXPECT_EQ(std::string(identifier.Description), info.glRenderer);
+    D3DDISPLAYMODE mode{};
+    ASSERT_EQ(d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
+    EXPECT_EQ(mode.Width, defaultAdapterProfile().displayMode.Width);
 }
 
 } // namespace

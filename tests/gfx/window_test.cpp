@@ -103,6 +103,27 @@ TEST_F(WindowedDevice, MultisampledWindowWhenAsked) {
               D3DERR_INVALIDCALL);
 }
 
+TEST_F(WindowedDevice, OutlivesItsWindow) {
+    // The shell destroys its window before the scene releases the device.
+    ComRef<IDirect3D9> d3d(createDirect3D({RendererKind::kWindow, std::nullopt, false}));
+    D3DPRESENT_PARAMETERS parameters{};
+    parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    parameters.Windowed = TRUE;
+    ComRef<IDirect3DDevice9> device;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, device.put()),
+              D3D_OK);
+    platform::destroyWindow(window);
+    EXPECT_EQ(platform::sdlWindow(window), nullptr);
+    window = nullptr;
+    // Frames keep working into the hidden window until the device goes.
+    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    BackBufferImage image;
+    ASSERT_EQ(readBackBuffer(device.get(), &image), D3D_OK);
+    EXPECT_EQ(image.at(0, 0), 0xFF102030u);
+}
+
 // SDL keeps its connections until it is shut down.
 class VideoShutdown : public testing::Environment {
 public:
