@@ -110,6 +110,7 @@ public:
                                : field.isSigned
                                    ? static_cast<double>((std::uint64_t{1} << (field.bits - 1)) - 1)
                                    : static_cast<double>(mMask[c]);
+            mTop[c] = static_cast<float>(top);
             mInverse[c] = static_cast<float>(1.0 / top);
         }
         // Byte positions for the 8-bit-per-channel layouts, which get the fast paths.
@@ -197,7 +198,7 @@ protected:
             if (mFields[c].bits == 0) {
                 continue;
             }
-            const float top = 1.0f / mInverse[c];
+            const float top = mTop[c];
             const float scaled = std::floor(values[c] * top + 0.5f);
             const float low = mFields[c].isSigned ? -top : 0.0f;
             quantized[c] =
@@ -264,6 +265,8 @@ private:
     Field mFields[4];
     ChannelBits mChannels{};
     std::uint64_t mMask[4];
+    // The largest code of each channel, and its inverse (the scale of one step).
+    float mTop[4];
     float mInverse[4];
     bool mBytewise = false;
     unsigned mRedByte = 0;

@@ -91,8 +91,21 @@ void encodeColours(const Rgba* pixels, const bool* transparent, bool dxt1, BYTE*
             cov[4] += d[1] * d[2];
             cov[5] += d[2] * d[2];
         }
-        // A few power iterations find the dominant direction well enough for 16 pixels.
-        float axis[3] = {1.0f, 1.0f, 1.0f};
+        // A few power iterations find the dominant direction well enough for 16 pixels. They
+        // start from the covariance column of largest norm, which cannot be orthogonal to it.
+        const float columns[3][3] = {
+            {cov[0], cov[1], cov[2]}, {cov[1], cov[3], cov[4]}, {cov[2], cov[4], cov[5]}};
+        int widest = 0;
+        float widestNorm = -1.0f;
+        for (int c = 0; c < 3; ++c) {
+            const float norm = columns[c][0] * columns[c][0] + columns[c][1] * columns[c][1] +
+                               columns[c][2] * columns[c][2];
+            if (norm > widestNorm) {
+                widestNorm = norm;
+                widest = c;
+            }
+        }
+        float axis[3] = {columns[widest][0], columns[widest][1], columns[widest][2]};
         for (int iteration = 0; iteration < 8; ++iteration) {
             const float next[3] = {cov[0] * axis[0] + cov[1] * axis[1] + cov[2] * axis[2],
                                    cov[1] * axis[0] + cov[3] * axis[1] + cov[4] * axis[2],
