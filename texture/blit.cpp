@@ -3,6 +3,7 @@
 #include "texture/detail/box_filter.h"
 #include "texture/detail/pixel_codecs.h"
 #include "texture/detail/resample_weights.h"
+#include "texture/detail/vec4.h"
 #include "texture/loader_constants.h"
 #include "texture/pixel_codec.h"
 
@@ -416,11 +417,13 @@ HRESULT copyTriangle(PixelCodec& dest, PixelCodec& source, DWORD filter) {
         }
     }
 
-    // Accumulating rows, reused once written.
+    // Accumulating rows, reused once written. A row taken afresh is set by its first
+    // contribution rather than cleared and added to.
     std::vector<std::unique_ptr<Rgba[]>> pool;
     std::vector<Rgba*> spare;
-    const auto acquire = [&](std::size_t key) -> Rgba* {
-        if (open[key] != nullptr) {
+    const auto acquire = [&](std::size_t key, bool* fresh) -> Rgba* {
+        *fresh = open[key] == nullptr;
+        if (!*fresh) {
             return open[key];
         }
         Rgba* row = nullptr;
@@ -435,7 +438,6 @@ HRESULT copyTriangle(PixelCodec& dest, PixelCodec& source, DWORD filter) {
             row = made.get();
             pool.push_back(std::move(made));
         }
-        std::fill(row, row + to.width, Rgba{0, 0, 0, 0});
         open[key] = row;
         return row;
     };
@@ -455,34 +457,36 @@ HRESULT copyTriangle(PixelCodec& dest, PixelCodec& source, DWORD filter) {
                 }
                 source.ReadRow(y, z, sourceRow.get());
                 const Rgba* in = sourceRow.get();
+                const Tap* taps = xs.taps.data();
                 for (UINT x = 0; x < to.width; ++x) {
-                    Rgba sum = {0, 0, 0, 0};
+                    detail::Vec4 sum = detail::splat(0.0f);
                     for (UINT k = xs.first[x]; k < xs.first[x + 1]; ++k) {
-                        const float w = xs.taps[k].weight;
-                        const Rgba& p = in[xs.taps[k].index];
-                        sum.r += w * p.r;
-                        sum.g += w * p.g;
-                        sum.b += w * p.b;
-                        sum.a += w * p.a;
+                        sum += detail::splat(taps[k].weight) * detail::load(in[taps[k].index]);
                     }
-                    resampled[x] = sum;
+                    detail::store(resampled[x], sum);
                 }
                 for (UINT s = sliceBegin; s < sliceEnd; ++s) {
                     const Tap slice = sliceTargets.targets[s];
                     for (UINT r = rowBegin; r < rowEnd; ++r) {
                         const Tap row = rowTargets.targets[r];
                         const std::size_t key = std::size_t{slice.index} * to.height + row.index;
-                        Rgba* accumulator = acquire(key);
+                        bool fresh = false;
+                        Rgba* accumulator = acquire(key, &fresh);
                         if (accumulator == nullptr) {
                             return E_OUTOFMEMORY;
                         }
                         const float w = slice.weight * row.weight;
                         const Rgba* add = resampled.get();
-                        for (UINT x = 0; x < to.width; ++x) {
-                            accumulator[x].r += w * add[x].r;
-                            accumulator[x].g += w * add[x].g;
-                            accumulator[x].b += w * add[x].b;
-                            accumulator[x].a += w * add[x].a;
+                        const detail::Vec4 weight = detail::splat(w);
+                        if (fresh) {
+                            for (UINT x = 0; x < to.width; ++x) {
+                                detail::store(accumulator[x], weight * detail::load(add[x]));
+                            }
+                        } else {
+                            for (UINT x = 0; x < to.width; ++x) {
+                                detail::store(accumulator[x], detail::load(accumulator[x]) +
+                                                                  weight * detail::load(add[x]));
+                            }
                         }
                         if (--remaining[key] == 0) {
                             dest.WriteRow(row.index, slice.index, accumulator);

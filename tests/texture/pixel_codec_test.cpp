@@ -2,6 +2,7 @@
 // conversions, sRGB, ordered dithering, error diffusion, and the block and pair formats.
 #include "math/half_float.h"
 #include "tests/texture/texture_test_support.h"
+#include "texture/detail/pixel_rows.h"
 #include "texture/image_decoder.h"
 #include "texture/loader_constants.h"
 #include "texture/pixel_codec.h"
@@ -10,6 +11,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -114,6 +116,49 @@ TEST(PixelCodecLayout, FormatsWithoutCodecAndBadViewsAreRefused) {
     EXPECT_EQ(createPixelCodec(empty, &codec), D3DERR_INVALIDCALL);
     EXPECT_EQ(createPixelCodec(packedView(nullptr, D3DFMT_A8R8G8B8, 1, 1, 4), &codec),
               D3DERR_INVALIDCALL);
+}
+
+TEST(PixelRows8888, Sse2AndPlainRoutinesAgree) {
+    const detail::Rows8888 simd = detail::rows8888Sse2();
+    if (simd.decode == nullptr) {
+        GTEST_SKIP() << "no SSE2 routines on this processor";
+    }
+    // Every byte value, and floats around and outside the range, NaN included; 259 pixels so
+    // the tail after the last group of four is covered too.
+    constexpr UINT kCount = 259;
+    std::vector<BYTE> bytes(kCount * 4);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<BYTE>(i * 7);
+    }
+    std::vector<Rgba> floats(kCount);
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> spread(-0.2f, 1.2f);
+    for (Rgba& pixel : floats) {
+        pixel = Rgba{spread(random), spread(random), spread(random), spread(random)};
+    }
+    floats[5].g = std::numeric_limits<float>::quiet_NaN();
+    floats[6].r = -0.0f;
+    floats[7].b = 0.5f / 255.0f;
+    floats[8].a = std::numeric_limits<float>::infinity();
+    for (const bool blueFirst : {false, true}) {
+        for (const bool hasAlpha : {false, true}) {
+            SCOPED_TRACE(std::string(blueFirst ? "BGRA" : "RGBA") + (hasAlpha ? " alpha" : ""));
+            std::vector<Rgba> plainFloats(kCount);
+            std::vector<Rgba> simdFloats(kCount);
+            detail::decodeRow8888Plain(bytes.data(), plainFloats.data(), kCount, blueFirst,
+                                       hasAlpha);
+            simd.decode(bytes.data(), simdFloats.data(), kCount, blueFirst, hasAlpha);
+            ASSERT_EQ(std::memcmp(plainFloats.data(), simdFloats.data(), kCount * sizeof(Rgba)), 0);
+            std::vector<BYTE> plainBytes(kCount * 4);
+            std::vector<BYTE> simdBytes(kCount * 4);
+            detail::encodeRow8888Plain(floats.data(), plainBytes.data(), kCount, blueFirst,
+                                       hasAlpha);
+            simd.encode(floats.data(), simdBytes.data(), kCount, blueFirst, hasAlpha);
+            ASSERT_EQ(plainBytes, simdBytes);
+            // NaN writes as 0.
+            EXPECT_EQ(plainBytes[5 * 4 + 1], 0);
+        }
+    }
 }
 
 // --- Round trip: A8R8G8B8 -> format -> A8R8G8B8 -------------------------------------------

@@ -3,6 +3,7 @@
 // readers' private "AL16" and " R16" layouts.
 #include "platform/checked_math.h"
 #include "texture/detail/pixel_codecs.h"
+#include "texture/detail/pixel_rows.h"
 #include "texture/image_decoder.h"
 
 #include <algorithm>
@@ -142,6 +143,10 @@ protected:
     void decodeRow(UINT y, UINT z, Rgba* out) noexcept override {
         const BYTE* row = rowAddress(y, z);
         const unsigned bytes = mLayout.bytes;
+        if (mBytewise && bytes == 4) {
+            rows8888().decode(row, out, mWidth, mRedByte == 2, mLayout.alpha.bits != 0);
+            return;
+        }
         if (mBytewise) {
             const bool hasAlpha = mLayout.alpha.bits != 0;
             for (UINT x = 0; x < mWidth; ++x) {
@@ -159,6 +164,10 @@ protected:
     void encodeRow(UINT y, UINT z, const Rgba* in) noexcept override {
         BYTE* row = rowAddress(y, z);
         const unsigned bytes = mLayout.bytes;
+        if (mBytewise && plainRounding() && bytes == 4) {
+            rows8888().encode(in, row, mWidth, mRedByte == 2, mLayout.alpha.bits != 0);
+            return;
+        }
         if (mBytewise && plainRounding()) {
             const bool hasAlpha = mLayout.alpha.bits != 0;
             for (UINT x = 0; x < mWidth; ++x) {

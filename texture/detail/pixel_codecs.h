@@ -3,6 +3,7 @@
 
 #include "texture/pixel_codec.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -88,16 +89,11 @@ inline void store32(BYTE* p, std::uint32_t value) noexcept {
 // 8-bit channel to float, as every 8-bit codec reads it.
 inline constexpr float kUnit8 = 1.0f / 255.0f;
 
-// Round-to-nearest quantisation to 0..255, NaN and negatives to 0.
+// Round-to-nearest quantisation to 0..255, NaN and negatives to 0. Written as max/min (in that
+// operand order, which sends NaN to 0) so that it compiles without branches.
 inline std::uint32_t toUnorm8(float value) noexcept {
     const float scaled = value * 255.0f + 0.5f;
-    if (!(scaled > 0.0f)) {
-        return 0;
-    }
-    if (scaled >= 255.0f) {
-        return 255;
-    }
-    return static_cast<std::uint32_t>(scaled);
+    return static_cast<std::uint32_t>(std::min(std::max(0.0f, scaled), 255.0f));
 }
 
 } // namespace halv::texture::detail
