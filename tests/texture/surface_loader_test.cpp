@@ -1,7 +1,9 @@
 // Loading surfaces and volumes on the null device: argument and rectangle checks, partial
 // rectangles (also inside DXT blocks), the device fast paths, and a surface loaded from itself.
 #include "gfx/inspection.h"
+#include "platform/environment.h"
 #include "tests/texture/texture_test_support.h"
+#include "texture/detail/debug_mute.h"
 #include "texture/surface_loader.h"
 
 #include <gtest/gtest.h>
@@ -389,6 +391,21 @@ TEST(LoadVolume, FromMemoryIntoABoxAndFromAnotherVolume) {
         }
     }
     copy->UnlockBox();
+}
+
+TEST(DebugMute, RegistryValueOptsOut) {
+    const struct {
+        const char* text;
+        bool optOut;
+    } cases[] = {{"1", true}, {"0x10", true}, {"0", false}, {"yes", false}};
+    for (const auto& c : cases) {
+        platform::MapEnvironment environment{{"D3DXDoNotMute", c.text}};
+        platform::ScopedEnvironment scope(&environment);
+        EXPECT_EQ(detail::readDoNotMute(), c.optOut) << c.text;
+    }
+    platform::MapEnvironment empty;
+    platform::ScopedEnvironment scope(&empty);
+    EXPECT_FALSE(detail::readDoNotMute());
 }
 
 } // namespace
