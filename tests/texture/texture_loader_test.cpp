@@ -271,26 +271,40 @@ Bytes palettePng(const std::vector<std::array<std::uint8_t, 3>>& entries,
     return writePng(options);
 }
 
-TEST(TextureCreationPalette, GreyRampPaletteMakesAnL8Texture) {
+TEST(TextureCreationPalette, GreyRampAndR3G3B2PalettesKeepTheirIndices) {
+    // A palette that is exactly a pixel format makes the indices themselves the pixels.
     std::vector<std::array<std::uint8_t, 3>> grey(256);
+    std::vector<std::array<std::uint8_t, 3>> r3g3b2(256);
+    constexpr std::uint8_t kThreeBits[8] = {0, 36, 73, 109, 146, 182, 219, 255};
+    constexpr std::uint8_t kTwoBits[4] = {0, 85, 170, 255};
     for (int i = 0; i < 256; ++i) {
         const auto level = static_cast<std::uint8_t>(i);
         grey[i] = {level, level, level};
+        r3g3b2[i] = {kThreeBits[i >> 5], kThreeBits[(i >> 2) & 7], kTwoBits[i & 3]};
     }
+    struct Case {
+        const char* name;
+        const std::vector<std::array<std::uint8_t, 3>>& palette;
+        D3DFORMAT expected;
+    };
+    const Case cases[] = {{"grey ramp", grey, D3DFMT_L8}, {"R3G3B2", r3g3b2, D3DFMT_R3G3B2}};
     auto device = makeNullDevice();
-    const Bytes file = palettePng(grey);
-    ComRef<IDirect3DTexture9> texture;
-    ASSERT_EQ(createWith(device.get(), file, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN,
-                         D3DPOOL_MANAGED, texture.put()),
-              D3D_OK);
-    EXPECT_EQ(levelDesc(texture.get(), 0).Format, D3DFMT_L8);
-    D3DLOCKED_RECT locked{};
-    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-    const auto* bytes = static_cast<const BYTE*>(locked.pBits);
-    EXPECT_EQ(bytes[0], 0);
-    EXPECT_EQ(bytes[200], 200);
-    EXPECT_EQ(bytes[locked.Pitch * 15 + 15], 255);
-    texture->UnlockRect(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = palettePng(c.palette);
+        ComRef<IDirect3DTexture9> texture;
+        ASSERT_EQ(createWith(device.get(), file, D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_UNKNOWN,
+                             D3DPOOL_MANAGED, texture.put()),
+                  D3D_OK);
+        EXPECT_EQ(levelDesc(texture.get(), 0).Format, c.expected);
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        const auto* bytes = static_cast<const BYTE*>(locked.pBits);
+        EXPECT_EQ(bytes[0], 0);
+        EXPECT_EQ(bytes[200], 200);
+        EXPECT_EQ(bytes[locked.Pitch * 15 + 15], 255);
+        texture->UnlockRect(0);
+    }
 }
 
 TEST(TextureCreationPalette, PaletteColourKeyAndAlphaChooseTheFormat) {
