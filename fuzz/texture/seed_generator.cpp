@@ -1,7 +1,12 @@
 // Writes the seed corpora of the image fuzz targets: a few small files of every variant each
-// reader knows, into <dir>/image_<reader>/ and all of them into <dir>/image_load/.
+// reader knows, into <dir>/image_<reader>/ and all of them into <dir>/image_load/; and for the
+// texture creation target, some of those files behind argument blocks, into
+// <dir>/texture_create/.
+#include "fuzz/texture/texture_arguments.h"
 #include "tests/texture/image_writers.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -203,6 +208,31 @@ std::vector<Seed> seeds() {
     return out;
 }
 
+struct ArgumentVariant {
+    const char* name;
+    std::array<std::uint8_t, halv::texture::fuzzing::kArgumentBytes> block;
+};
+
+// Argument blocks (see texture_arguments.h): shape, width, height, depth, levels, format, pool,
+// usage, filter kind and flags, mip filter kind and flags, colour key (little-endian).
+std::vector<ArgumentVariant> argumentVariants() {
+    return {
+        {"program", halv::texture::fuzzing::programCallBlock()},
+        {"from-file", {0, 2, 2, 2, 2, 1, 1, 0, 1, 0, 2, 0, 0, 0, 0, 0}},
+        {"default-pool-dither", {0, 0, 0, 0, 0, 0, 0, 0, 4, 0x09, 5, 0x10, 0, 0, 0, 0xFF}},
+        {"cube", {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"volume", {2, 0, 0, 0, 2, 0, 1, 0, 3, 0x04, 4, 0, 0, 0, 0, 0}},
+        {"half-float-srgb", {0, 37, 5, 0, 3, 12, 3, 0, 3, 0x60, 4, 0, 0x10, 0x20, 0x30, 0xFF}},
+        {"palette-out", {0x80, 0, 0, 0, 0, 5, 1, 0, 2, 0, 5, 0, 0, 0, 0, 0}},
+        {"dxt-scratch", {0, 9, 7, 0, 0, 10, 3, 0, 4, 0, 4, 0, 0, 0, 0, 0}},
+        {"autogen-nonpow2", {0, 1, 1, 0, 0, 0, 0, 2, 5, 0x03, 2, 0, 0, 0, 0, 0xFF}},
+    };
+}
+
+// The image seeds that texture creation is fuzzed with.
+constexpr const char* kTextureImages[] = {"rgb8",      "palette-trns-gamma", "grey2", "rgb-trns",
+                                          "dxt1-cube", "l8-volume",          "rgb24", "rgb"};
+
 bool writeFile(const std::filesystem::path& path, const Bytes& file) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(file.data()),
@@ -218,7 +248,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::filesystem::path root = argv[1];
-    for (const Seed& seed : seeds()) {
+    const std::vector<Seed> generated = seeds();
+    for (const Seed& seed : generated) {
         const std::filesystem::path own = root / (std::string("image_") + seed.reader);
         const std::filesystem::path all = root / "image_load";
         std::filesystem::create_directories(own);
@@ -227,6 +258,28 @@ int main(int argc, char** argv) {
         if (!writeFile(own / name, seed.file) || !writeFile(all / name, seed.file)) {
             std::fprintf(stderr, "image_seed_generator: cannot write %s\n", name.c_str());
             return 1;
+        }
+    }
+    const std::filesystem::path texture = root / "texture_create";
+    std::filesystem::create_directories(texture);
+    for (const Seed& seed : generated) {
+        if (std::find_if(std::begin(kTextureImages), std::end(kTextureImages),
+                         [&seed](const char* name) { return std::string(name) == seed.name; }) ==
+            std::end(kTextureImages)) {
+            continue;
+        }
+        for (const ArgumentVariant& variant : argumentVariants()) {
+            Bytes input;
+            for (const std::uint8_t byte : variant.block) {
+                appendByte(input, byte);
+            }
+            append(input, seed.file);
+            const std::string name =
+                std::string(variant.name) + "-" + seed.name + "." + seed.reader;
+            if (!writeFile(texture / name, input)) {
+                std::fprintf(stderr, "image_seed_generator: cannot write %s\n", name.c_str());
+                return 1;
+            }
         }
     }
     return 0;

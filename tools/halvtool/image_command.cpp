@@ -1,7 +1,13 @@
-// `halvtool image FILE [--png OUT]`: recognises and decodes an image file the way the texture
-// loader does, prints what it found, and can write the top level out as an 8-bit PNG.
+// `halvtool image FILE [--png OUT] [--texture [--out PREFIX]]`: recognises and decodes an image
+// file the way the texture loader does, prints what it found, and can write the top level out as
+// an 8-bit PNG. With --texture it also runs the program's own texture call on the null renderer
+// and prints (and with --out writes) every mip level of the result.
+#include "gfx/device_factory.h"
+#include "platform/com.h"
 #include "texture/image_decoder.h"
 #include "texture/image_info.h"
+#include "texture/surface_loader.h"
+#include "texture/texture_loader.h"
 #include "tools/halvtool/command.h"
 
 #include <png.h>
@@ -237,21 +243,107 @@ bool writePng(const std::string& path, std::uint32_t width, std::uint32_t height
     return std::fclose(file) == 0 && written;
 }
 
+constexpr const char* kUsage =
+    "usage: halvtool image FILE [--png OUT] [--texture [--out PREFIX]]\n";
+
+// One level of a texture as rows of R, G, B, A bytes: converted on our side into a scratch
+// A8R8G8B8 surface, whatever the texture's format.
+bool levelToRgba(IDirect3DDevice9* device, IDirect3DTexture9* texture, UINT level, UINT width,
+                 UINT height, std::vector<unsigned char>& rgba) {
+    platform::ComRef<IDirect3DSurface9> source;
+    platform::ComRef<IDirect3DTexture9> scratch;
+    platform::ComRef<IDirect3DSurface9> converted;
+    if (FAILED(texture->GetSurfaceLevel(level, source.put())) ||
+        FAILED(device->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH,
+                                     scratch.put(), nullptr)) ||
+        FAILED(scratch->GetSurfaceLevel(0, converted.put())) ||
+        FAILED(D3DXLoadSurfaceFromSurface(converted.get(), nullptr, nullptr, source.get(), nullptr,
+                                          nullptr, D3DX_FILTER_NONE, 0))) {
+        return false;
+    }
+    D3DLOCKED_RECT locked{};
+    if (FAILED(converted->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+        return false;
+    }
+    rgba.resize(std::size_t{width} * height * 4);
+    for (UINT y = 0; y < height; ++y) {
+        const BYTE* row = static_cast<const BYTE*>(locked.pBits) + std::size_t{y} * locked.Pitch;
+        for (UINT x = 0; x < width; ++x) {
+            unsigned char* out = rgba.data() + (std::size_t{y} * width + x) * 4;
+            out[0] = row[x * 4 + 2];
+            out[1] = row[x * 4 + 1];
+            out[2] = row[x * 4];
+            out[3] = row[x * 4 + 3];
+        }
+    }
+    converted->UnlockRect();
+    return true;
+}
+
+// The texture call the model object and the scene make for every PNG resource.
+int runTextureCall(const std::string& input, const std::vector<unsigned char>& data,
+                   const std::optional<std::string>& prefix) {
+    platform::ComRef<IDirect3DDevice9> device;
+    if (FAILED(gfx::createNullDevice({}, device.put()))) {
+        std::fprintf(stderr, "halvtool image: no null device\n");
+        return 1;
+    }
+    platform::ComRef<IDirect3DTexture9> texture;
+    const HRESULT result = D3DXCreateTextureFromFileInMemoryEx(
+        device.get(), data.data(), static_cast<UINT>(data.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0,
+        D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE, D3DX_FILTER_BOX, 0xFF000000, nullptr,
+        nullptr, texture.put());
+    if (FAILED(result)) {
+        std::fprintf(stderr, "halvtool image: %s: no texture (HRESULT 0x%08X)\n", input.c_str(),
+                     static_cast<unsigned>(result));
+        return 1;
+    }
+    D3DSURFACE_DESC top{};
+    texture->GetLevelDesc(0, &top);
+    const UINT levels = texture->GetLevelCount();
+    std::printf("texture (program's call, null renderer): %ux%u %s, %u level(s)\n", top.Width,
+                top.Height, formatName(top.Format).c_str(), levels);
+    for (UINT level = 0; level < levels; ++level) {
+        D3DSURFACE_DESC desc{};
+        texture->GetLevelDesc(level, &desc);
+        std::printf("  level %u: %ux%u", level, desc.Width, desc.Height);
+        if (prefix) {
+            std::vector<unsigned char> rgba;
+            const std::string path = *prefix + "-" + std::to_string(level) + ".png";
+            if (!levelToRgba(device.get(), texture.get(), level, desc.Width, desc.Height, rgba) ||
+                !writePng(path, desc.Width, desc.Height, rgba)) {
+                std::printf("\n");
+                std::fprintf(stderr, "halvtool image: cannot write %s\n", path.c_str());
+                return 1;
+            }
+            std::printf(" -> %s", path.c_str());
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
+
 int run(std::span<const std::string_view> arguments) {
     std::optional<std::string> input;
     std::optional<std::string> pngOut;
+    std::optional<std::string> levelPrefix;
+    bool texture = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == "--png" && i + 1 < arguments.size()) {
             pngOut = std::string(arguments[++i]);
+        } else if (arguments[i] == "--texture") {
+            texture = true;
+        } else if (arguments[i] == "--out" && i + 1 < arguments.size()) {
+            levelPrefix = std::string(arguments[++i]);
         } else if (!input && !arguments[i].starts_with("--")) {
             input = std::string(arguments[i]);
         } else {
-            std::fprintf(stderr, "usage: halvtool image FILE [--png OUT]\n");
+            std::fprintf(stderr, "%s", kUsage);
             return 2;
         }
     }
-    if (!input) {
-        std::fprintf(stderr, "usage: halvtool image FILE [--png OUT]\n");
+    if (!input || (levelPrefix && !texture)) {
+        std::fprintf(stderr, "%s", kUsage);
         return 2;
     }
     const std::optional<std::vector<unsigned char>> data = readFile(*input);
@@ -311,11 +403,17 @@ int run(std::span<const std::string_view> arguments) {
         }
         std::printf("wrote %s\n", pngOut->c_str());
     }
+    if (texture) {
+        return runTextureCall(*input, *data, levelPrefix);
+    }
     return 0;
 }
 
-const CommandRegistration
-    kRegistration({"image", "FILE [--png OUT]: decode an image file, print its description", run});
+const CommandRegistration kRegistration({"image",
+                                         "FILE [--png OUT] [--texture [--out PREFIX]]: decode an "
+                                         "image file, print its description; --texture makes the "
+                                         "program's texture from it and writes PREFIX-<level>.png",
+                                         run});
 
 } // namespace
 } // namespace halv::tools
