@@ -167,7 +167,8 @@ HRESULT declarationFromFvf(DWORD fvf, Declaration* out) {
         ok = add(&result, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0);
     } else if (position != 0) {
         ok = add(&result, D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
-        const UINT betas = (position - D3DFVF_XYZ) / 2;
+        // XYZ has no blend data; XYZB1 (6) to XYZB5 (14) have 1 to 5 betas.
+        const UINT betas = position == D3DFVF_XYZ ? 0 : (position - D3DFVF_XYZRHW) / 2;
         const bool ubyte4 = (fvf & D3DFVF_LASTBETA_UBYTE4) != 0;
         const bool color = (fvf & D3DFVF_LASTBETA_D3DCOLOR) != 0;
         UINT weights = betas;
@@ -239,7 +240,7 @@ DWORD fvfFromDeclaration(const Declaration& declaration) {
         if (betas > 5) {
             return 0;
         }
-        fvf |= D3DFVF_XYZ + 2 * betas;
+        fvf |= betas == 0 ? D3DFVF_XYZ : D3DFVF_XYZRHW + 2 * betas;
     }
     if (at(D3DDECLUSAGE_NORMAL, 0)) {
         fvf |= D3DFVF_NORMAL;
