@@ -137,14 +137,27 @@ std::vector<std::string> drawsOf(ID3DXMesh* mesh, IDirect3DDevice9* device, DWOR
     return draws;
 }
 
+std::string floatText(float value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9g", value);
+    std::string result = text;
+    if (result.find_first_of("einEIN") != std::string::npos) {
+        std::snprintf(text, sizeof text, "%.9f", value);
+        result = text;
+    }
+    // Without a full stop the reader takes the number as an integer.
+    if (result.find('.') == std::string::npos) {
+        result += ".0";
+    }
+    return result;
+}
+
 std::string meshText(const std::vector<std::array<float, 3>>& vertices,
                      const std::vector<std::vector<DWORD>>& faces, const std::string& children) {
     std::string text = "Mesh {\n" + std::to_string(vertices.size()) + ";\n";
     for (std::size_t i = 0; i < vertices.size(); ++i) {
-        char line[96];
-        std::snprintf(line, sizeof line, "%.9g;%.9g;%.9g;%s\n", vertices[i][0], vertices[i][1],
-                      vertices[i][2], i + 1 < vertices.size() ? "," : ";");
-        text += line;
+        text += floatText(vertices[i][0]) + ";" + floatText(vertices[i][1]) + ";" +
+                floatText(vertices[i][2]) + ";" + (i + 1 < vertices.size() ? ",\n" : ";\n");
     }
     text += std::to_string(faces.size()) + ";\n";
     for (std::size_t f = 0; f < faces.size(); ++f) {

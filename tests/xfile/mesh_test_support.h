@@ -42,6 +42,9 @@ std::vector<std::array<float, 4>> elementValues(ID3DXMesh* mesh, BYTE usage, BYT
 // The draw calls a subset makes: "DrawIndexedPrimitive(...)" texts from the call log.
 std::vector<std::string> drawsOf(ID3DXMesh* mesh, IDirect3DDevice9* device, DWORD attribId);
 
+// A float in .x text: always with a full stop, never with an exponent.
+std::string floatText(float value);
+
 // A Mesh object in .x text: vertices (x, y, z), polygons, and extra children verbatim.
 std::string meshText(const std::vector<std::array<float, 3>>& vertices,
                      const std::vector<std::vector<DWORD>>& faces,
