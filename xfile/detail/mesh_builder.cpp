@@ -588,7 +588,8 @@ HRESULT MeshBuilder::readEffectInstance(ID3DXFileData* object, MaterialRecord* r
             }
             value.type = D3DXEDT_FLOATS;
             value.value.assign(param.begin() + static_cast<std::ptrdiff_t>(at + 4),
-                               param.begin() + static_cast<std::ptrdiff_t>(at + 4 + count * 4));
+                               param.begin() +
+                                   static_cast<std::ptrdiff_t>(at + 4 + std::size_t{count} * 4));
         } else if (type == DXFILEOBJ_EffectParamString) {
             std::string text;
             std::size_t end = 0;
