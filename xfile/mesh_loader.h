@@ -17,10 +17,10 @@
 //   default material.
 // Every out-pointer is written only on success. Results: D3DERR_INVALIDCALL (missing mesh
 // out-pointer, source or device; inconsistent child data), E_FAIL (short or inconsistent data;
-// no mesh with faces in the file; frames nested deeper than 256 or more than 1,048,576
-// objects reached through references), E_OUTOFMEMORY (also for more than 2,097,152 vertices
-// or triangles in all), D3DXERR_LOADEDMESHASNODATA never (empty meshes are skipped), and the
-// reader's codes (D3DXFERR_*).
+// no mesh with faces in the file; frames nested deeper than 256, more than 1,048,576 objects
+// or more than 16,384 meshes reached, as references can make a small file walk a huge tree),
+// E_OUTOFMEMORY (also for more than 2,097,152 vertices or triangles in all), and the reader's
+// codes (D3DXFERR_*). Empty meshes are skipped, never reported.
 
 // The resource of `type` and `name` in `module` (null: the program's own resources).
 HRESULT D3DXLoadMeshFromXResource(HMODULE module, LPCSTR name, LPCSTR type, DWORD options,

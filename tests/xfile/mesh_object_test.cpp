@@ -518,6 +518,29 @@ TEST_F(MeshObject, CloneRefusals) {
     EXPECT_EQ(indicesOf(shared.get()), indicesOf(mesh.get()));
 }
 
+TEST_F(MeshObject, UpdateSemanticsRenamesElementsOfTheSameVertex) {
+    ComRef<ID3DXMesh> mesh;
+    ASSERT_EQ(D3DXCreateMeshFVF(1, 3, 0x110, D3DFVF_XYZ | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(1),
+                                mDevice.get(), mesh.put()),
+              D3D_OK);
+    D3DVERTEXELEMENT9 declaration[MAX_FVF_DECL_SIZE];
+    ASSERT_EQ(mesh->GetDeclaration(declaration), D3D_OK);
+    declaration[2].Usage = D3DDECLUSAGE_TANGENT;
+    declaration[2].UsageIndex = 0;
+    ASSERT_EQ(mesh->UpdateSemantics(declaration), D3D_OK);
+    EXPECT_EQ(mesh->GetFVF(), 0u);
+    EXPECT_EQ(declarationOf(mesh.get())[2].Usage, D3DDECLUSAGE_TANGENT);
+    EXPECT_EQ(mesh->GetNumBytesPerVertex(), 32u);
+    // A different vertex size, or a usage twice, is refused and changes nothing.
+    declaration[2].Type = D3DDECLTYPE_FLOAT4;
+    EXPECT_EQ(mesh->UpdateSemantics(declaration), D3DERR_INVALIDCALL);
+    declaration[2].Type = D3DDECLTYPE_FLOAT3;
+    declaration[2].Usage = D3DDECLUSAGE_TEXCOORD;
+    EXPECT_EQ(mesh->UpdateSemantics(declaration), D3DERR_INVALIDCALL);
+    EXPECT_EQ(declarationOf(mesh.get())[2].Usage, D3DDECLUSAGE_TANGENT);
+    EXPECT_EQ(mesh->UpdateSemantics(nullptr), D3DERR_INVALIDCALL);
+}
+
 TEST(Buffer, HoldsZeroedBytes) {
     EXPECT_EQ(D3DXCreateBuffer(4, nullptr), D3DERR_INVALIDCALL);
     ComRef<ID3DXBuffer> buffer;

@@ -14,7 +14,7 @@ namespace halv::xfile::detail {
 // Limits of the frame walk: references can make the tree far larger than the file.
 inline constexpr int kMaxFrameDepth = 256;
 inline constexpr std::uint64_t kMaxVisitedObjects = 1048576;
-inline constexpr std::size_t kMaxMeshes = 65536;
+inline constexpr std::size_t kMaxMeshes = 16384;
 
 struct LoadedMesh {
     platform::ComRef<ID3DXMesh> mesh;
