@@ -105,19 +105,6 @@ DWORD indexUsage(DWORD options) {
     return usage;
 }
 
-MeshObject* meshObjectOf(ID3DXBaseMesh* mesh) {
-    if (mesh == nullptr) {
-        return nullptr;
-    }
-    void* found = nullptr;
-    if (FAILED(mesh->QueryInterface(kIidMeshObject, &found))) {
-        return nullptr;
-    }
-    auto* object = static_cast<MeshObject*>(static_cast<ID3DXMesh*>(found));
-    object->Release();
-    return object;
-}
-
 HRESULT MeshObject::create(DWORD numFaces, DWORD numVertices, DWORD options,
                            const Declaration& declaration, IDirect3DDevice9* device,
                            IDirect3DVertexBuffer9* sharedVertices, ComRef<MeshObject>* mesh) {
@@ -168,15 +155,6 @@ HRESULT MeshObject::create(DWORD numFaces, DWORD numVertices, DWORD options,
     created->mAttributes.assign(numFaces, 0);
     *mesh = std::move(created);
     return D3D_OK;
-}
-
-HRESULT MeshObject::QueryInterface(REFIID riid, void** object) noexcept {
-    if (object != nullptr && riid == kIidMeshObject) {
-        *object = static_cast<ID3DXMesh*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return ComObject::QueryInterface(riid, object);
 }
 
 HRESULT MeshObject::DrawSubset(DWORD attribId) noexcept {

@@ -12,10 +12,6 @@
 
 namespace halv::xfile::detail {
 
-// Answered only by MeshObject, so internal code can reach the implementation of a mesh.
-inline constexpr IID kIidMeshObject = {
-    0x5C7E1A20, 0x4B3D, 0x4E2A, {0x8F, 0x61, 0x2D, 0x9C, 0x47, 0x0B, 0x13, 0x7F}};
-
 // Options a mesh can be created with.
 inline constexpr DWORD kCreateOptions = 0x1CFFF;
 // Options a clone may ask for (creation options and D3DXMESH_VB_SHARE).
@@ -34,8 +30,6 @@ public:
                                         const Declaration& declaration, IDirect3DDevice9* device,
                                         IDirect3DVertexBuffer9* sharedVertices,
                                         platform::ComRef<MeshObject>* mesh);
-
-    HRESULT QueryInterface(REFIID riid, void** object) noexcept override;
 
     HRESULT DrawSubset(DWORD attribId) noexcept override;
     DWORD GetNumFaces() noexcept override { return mNumFaces; }
@@ -86,8 +80,6 @@ public:
     bool index32() const { return (mOptions & D3DXMESH_32BIT) != 0; }
     DWORD unusedIndex() const { return index32() ? kUnused32 : 0xFFFF; }
     const Declaration& declaration() const { return mDeclaration; }
-    IDirect3DDevice9* device() const { return mDevice.get(); }
-    IDirect3DVertexBuffer9* vertexBuffer() const { return mVertexBuffer.get(); }
     std::vector<DWORD>& attributes() { return mAttributes; }
     std::vector<D3DXATTRIBUTERANGE>& attributeTable() { return mTable; }
     bool attributeTableValid() const { return mTableValid; }
@@ -112,10 +104,6 @@ private:
     std::vector<D3DXATTRIBUTERANGE> mTable;
     bool mTableValid = false;
 };
-
-// The implementation behind `mesh`, or null for a mesh that is not ours. No reference is
-// added.
-MeshObject* meshObjectOf(ID3DXBaseMesh* mesh);
 
 // The device pools and usages of the mesh options.
 D3DPOOL vertexPool(DWORD options);
