@@ -1,0 +1,45 @@
+// Loading a mesh from a .x file: every Mesh of the file, each carried through the transforms of
+// the frames above it, merged into one indexed triangle mesh sorted by material, with the
+// materials and effect instances in buffers.
+#pragma once
+
+#include "xfile/mesh.h"
+
+// Every entry point reads the file with the standard, skinning/effect and vertex-data template
+// sets registered, and hands out:
+// - `mesh`: required; the merged mesh (count 1) with the given D3DXMESH_* options, switched to
+//   32-bit indices when it has more than 65534 faces or vertices, its faces sorted by attribute
+//   id with a valid attribute table.
+// - `adjacency`: three DWORDs per face (0xFFFFFFFF: no neighbour), or null.
+// - `materials`: D3DXMATERIAL records with the texture names behind them, or null.
+// - `effectInstances`: one D3DXEFFECTINSTANCE per material, or null.
+// - `numMaterials`: the number of materials, or null. A file without materials gets one grey
+//   default material.
+// Every out-pointer is written only on success. Results: D3DERR_INVALIDCALL (missing mesh
+// out-pointer, source or device; inconsistent child data), E_FAIL (short or inconsistent data;
+// no mesh with faces in the file; frames nested deeper than 256, more than 1,048,576 objects
+// or more than 16,384 meshes reached, as references can make a small file walk a huge tree),
+// E_OUTOFMEMORY (also for more than 2,097,152 vertices or triangles in all), and the reader's
+// codes (D3DXFERR_*). Empty meshes are skipped, never reported.
+
+// The resource of `type` and `name` in `module` (null: the program's own resources).
+HRESULT D3DXLoadMeshFromXResource(HMODULE module, LPCSTR name, LPCSTR type, DWORD options,
+                                  IDirect3DDevice9* device, ID3DXBuffer** adjacency,
+                                  ID3DXBuffer** materials, ID3DXBuffer** effectInstances,
+                                  DWORD* numMaterials, ID3DXMesh** mesh) noexcept;
+
+// `sizeOfMemory` bytes at `memory`, read in place.
+HRESULT D3DXLoadMeshFromXInMemory(LPCVOID memory, DWORD sizeOfMemory, DWORD options,
+                                  IDirect3DDevice9* device, ID3DXBuffer** adjacency,
+                                  ID3DXBuffer** materials, ID3DXBuffer** effectInstances,
+                                  DWORD* numMaterials, ID3DXMesh** mesh) noexcept;
+
+// A file by name: 8-bit (passed to the file system unchanged) or wide (UTF-16).
+HRESULT D3DXLoadMeshFromXA(LPCSTR filename, DWORD options, IDirect3DDevice9* device,
+                           ID3DXBuffer** adjacency, ID3DXBuffer** materials,
+                           ID3DXBuffer** effectInstances, DWORD* numMaterials,
+                           ID3DXMesh** mesh) noexcept;
+HRESULT D3DXLoadMeshFromXW(LPCWSTR filename, DWORD options, IDirect3DDevice9* device,
+                           ID3DXBuffer** adjacency, ID3DXBuffer** materials,
+                           ID3DXBuffer** effectInstances, DWORD* numMaterials,
+                           ID3DXMesh** mesh) noexcept;
