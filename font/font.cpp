@@ -254,6 +254,8 @@ HRESULT D3DXCreateFontIndirectW(IDirect3DDevice9* pDevice, const D3DXFONT_DESCW*
 
 HRESULT D3DXCreateFontIndirectA(IDirect3DDevice9* pDevice, const D3DXFONT_DESCA* pDesc,
                                 ID3DXFont** ppFont) noexcept {
+    // Fonts always take the wide path (the system counts as the NT family), so an ANSI
+    // description is widened first.
     if (pDesc == nullptr) {
         return D3DXCreateFontIndirectW(pDevice, nullptr, ppFont);
     }
