@@ -42,6 +42,7 @@ StationScene::StationScene()
 }
 
 StationScene::~StationScene() {
+    mFont.reset();
     for (platform::ComRef<IDirect3DTexture9>& texture : mTextures) {
         texture.reset();
     }

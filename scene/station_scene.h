@@ -8,6 +8,7 @@
 //   }
 #pragma once
 
+#include "font/font.h"
 #include "gfx/device.h"
 #include "math/vector_math.h"
 #include "model/model_object.h"
@@ -116,6 +117,8 @@ public:
     int planetVertexCount() const { return mPlanetVertexCount; }
     int cloudVertexCount() const { return mCloudVertexCount; }
     ID3DXMesh* firingCone() const { return mFiringCone.get(); }
+    // Created with the projection and kept until teardown; nothing draws text with it.
+    ID3DXFont* font() const { return mFont.get(); }
     const model::ModelObject* model() const { return mModel.get(); }
     std::span<const DebrisParticle> debris() const { return mDebris; }
     const D3DXMATRIX& viewMatrix() const { return mView; }
@@ -179,6 +182,7 @@ private:
     std::array<platform::ComRef<IDirect3DTexture9>, kTextureSlotCount> mTextures;
     std::unique_ptr<model::ModelObject> mModel;
     platform::ComRef<ID3DXMesh> mFiringCone;
+    platform::ComRef<ID3DXFont> mFont;
 
     ShowState mShow;
     bool mMultiSampleAllowed = false;

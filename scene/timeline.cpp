@@ -104,6 +104,9 @@ void StationScene::setupCamera() {
     mTarget = D3DXVECTOR3(0.0f, 0.0f, 1.0f);
     D3DXMatrixPerspectiveFovLH(&mProjection, mFieldOfView, mAspect, mNearPlane, mFarPlane);
     mDevice->SetTransform(D3DTS_PROJECTION, &mProjection);
+    // Bold 15-pixel Arial. The show runs without it when no face can be had.
+    D3DXCreateFontW(mDevice.get(), 15, 0, 700, 1, FALSE, DEFAULT_CHARSET, 0, 0, 0, u"Arial",
+                    mFont.put());
 }
 
 } // namespace halv::scene

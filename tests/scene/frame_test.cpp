@@ -106,6 +106,28 @@ TEST_F(SceneFrame, ClearsBeginsLightsDrawsEndsAndPresents) {
     EXPECT_EQ(sun.Range, 1000.0f);
 }
 
+TEST_F(SceneFrame, KeepsABoldArialFontFromTheStart) {
+    if (scene.font() == nullptr) {
+        GTEST_SKIP() << "no font face is installed here";
+    }
+    D3DXFONT_DESCW desc{};
+    ASSERT_EQ(scene.font()->GetDescW(&desc), D3D_OK);
+    EXPECT_EQ(desc.Height, 15);
+    EXPECT_EQ(desc.Width, 0u);
+    EXPECT_EQ(desc.Weight, 700u);
+    EXPECT_EQ(desc.MipLevels, 1u);
+    EXPECT_EQ(desc.Italic, FALSE);
+    EXPECT_EQ(desc.CharSet, DEFAULT_CHARSET);
+    EXPECT_EQ(desc.OutputPrecision, 0);
+    EXPECT_EQ(desc.Quality, 0);
+    EXPECT_EQ(desc.PitchAndFamily, 0);
+    EXPECT_EQ(std::u16string(desc.FaceName), u"Arial");
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(scene.font()->GetDevice(&device), D3D_OK);
+    EXPECT_EQ(device, scene.device());
+    device->Release();
+}
+
 TEST_F(SceneFrame, FirstCycleDrawsEachPhase) {
     using ::testing::ElementsAre;
     // Before the shot: stars, the station, the planet and its clouds.
