@@ -185,6 +185,16 @@ TEST_F(GlRender, SkippedRenderingCountsButLeavesThePixels) {
     EXPECT_EQ(image().at(5, 5), 0xFF00FF00u);
 }
 
+TEST_F(GlRender, HeadlessPresentsFollowOneAnother) {
+    // Each Present waits for the frame before it; the frames stay in order.
+    const D3DCOLOR kColours[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF123456};
+    for (D3DCOLOR colour : kColours) {
+        clear(colour);
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+    EXPECT_EQ(image().at(3, 3), 0xFF123456u);
+}
+
 TEST_F(GlRender, PixelCentresSitOnIntegerCoordinates) {
     // Edges at screen x 0.5 and 4.5 (y 2.5 and 6.5): the pixels whose centres 1..4 (3..6)
     // lie inside are covered, the ones with centres on no edge outside are not.
