@@ -3,7 +3,6 @@
 
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
-FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 
@@ -17,10 +16,11 @@ build: deps
 	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD_DIR)
 
-# Clang with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the run.
+# Clang with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the run. The same
+# build carries the fuzz targets and their coverage instrumentation, so CI compiles it once.
 asan: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DHALV_SANITIZE=ON -DHALV_BENCH=OFF >/dev/null
+		-DHALV_SANITIZE=ON -DHALV_FUZZ=ON -DHALV_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN_DIR)
 
 test: deps check-format build asan
@@ -35,11 +35,8 @@ bench: deps
 	@cmake --build $(BUILD_DIR)
 	@scripts/run-benchmarks $(BUILD_DIR)
 
-fuzz: deps
-	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DHALV_FUZZ=ON -DHALV_SANITIZE=ON >/dev/null
-	@cmake --build $(FUZZ_DIR)
-	@scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+fuzz: asan
+	@scripts/run-fuzzers $(ASAN_DIR) $(FUZZ_SECONDS)
 
 assets:
 	@scripts/make-assets $(BUILD_DIR)
@@ -51,4 +48,4 @@ check-format:
 	@git ls-files '*.cpp' '*.h' | xargs -r clang-format --dry-run -Werror
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) out
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) out

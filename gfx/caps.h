@@ -162,9 +162,9 @@ struct AdapterProfile {
 };
 
 // The profile of the OpenGL renderer: what it can create, sample and render, with a fixed
-// identity ("Halvorine OpenGL 3.3 adapter"), a fixed 1024x768 X8R8G8B8 60 Hz mode and
-// useDesktopMode false. The devices that draw with GL fill in the identity from the GL
-// driver and the mode from the desktop themselves.
+// identity ("Halvorine OpenGL 3.3 adapter", no vendor), a fixed 1024x768 X8R8G8B8 60 Hz mode
+// and useDesktopMode false. Adapter objects for the GL renderers that keep this profile take
+// the identity from the GL driver and, unless headless, the mode from the desktop.
 AdapterProfile defaultAdapterProfile();
 
 } // namespace halv::gfx

@@ -1,8 +1,11 @@
 #include "platform/window.h"
 
+#include "platform/environment.h"
+
 #include <SDL.h>
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -10,6 +13,9 @@
 struct HWND__ {
     SDL_Window* window = nullptr;
     bool owned = false;
+    // Contexts drawing into the window; a destroyed handle waits for them.
+    int pins = 0;
+    bool destroyed = false;
 };
 
 namespace halv::platform {
@@ -36,7 +42,15 @@ HWND registerWindow(SDL_Window* window, bool owned) {
 
 HWND__* find(HWND window) {
     const auto found = table().records.find(window);
-    return found == table().records.end() ? nullptr : found->second.get();
+    return found == table().records.end() || found->second->destroyed ? nullptr
+                                                                      : found->second.get();
+}
+
+void release(HWND handle, HWND__* record) {
+    if (record->owned) {
+        SDL_DestroyWindow(record->window);
+    }
+    table().records.erase(handle);
 }
 
 } // namespace
@@ -45,8 +59,34 @@ bool startVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
         return true;
     }
+    // Without a display server SDL would fall back to drivers that show nothing; a caller
+    // that wants one anyway names it in SDL_VIDEODRIVER.
+    if (!getEnvironmentVariable("DISPLAY") && !getEnvironmentVariable("WAYLAND_DISPLAY") &&
+        !getEnvironmentVariable("SDL_VIDEODRIVER")) {
+        return false;
+    }
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr &&
+        (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+        !getEnvironmentVariable("SDL_VIDEODRIVER")) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    return true;
+}
+
+void stopVideo() {
+    for (auto& [handle, record] : table().records) {
+        if (record->owned) {
+            SDL_DestroyWindow(record->window);
+        }
+    }
+    table().records.clear();
+    SDL_Quit();
 }
 
 HWND createWindow(const WindowOptions& options) {
@@ -79,10 +119,32 @@ void destroyWindow(HWND window) {
     if (record == nullptr) {
         return;
     }
-    if (record->owned) {
-        SDL_DestroyWindow(record->window);
+    if (record->pins > 0) {
+        record->destroyed = true;
+        SDL_HideWindow(record->window);
+        return;
     }
-    table().records.erase(window);
+    release(window, record);
+}
+
+SDL_Window* pinWindow(HWND window) {
+    HWND__* record = find(window);
+    if (record == nullptr) {
+        return nullptr;
+    }
+    ++record->pins;
+    return record->window;
+}
+
+void unpinWindow(SDL_Window* window) {
+    for (auto& [handle, record] : table().records) {
+        if (record->window == window && record->pins > 0) {
+            if (--record->pins == 0 && record->destroyed) {
+                release(handle, record.get());
+            }
+            return;
+        }
+    }
 }
 
 SDL_Window* sdlWindow(HWND window) {

@@ -15,6 +15,9 @@ namespace halv::platform {
 // must not inhibit others). False when no display can be opened.
 bool startVideo();
 
+// Shuts SDL down again (after every window is destroyed), releasing what it holds.
+void stopVideo();
+
 struct WindowOptions {
     std::string title = "Halvorine";
     int width = 640;
@@ -33,7 +36,13 @@ HWND createWindow(const WindowOptions& options);
 HWND adoptWindow(SDL_Window* window);
 
 // Destroys the window (unless adopted) and retires its handle. Unknown handles are ignored.
+// A pinned window is hidden now and destroyed when its last pin goes.
 void destroyWindow(HWND window);
+
+// Keeps the SDL window behind `window` alive past destroyWindow until unpinWindow, for a GL
+// context that draws into it. Null for null and unknown handles.
+SDL_Window* pinWindow(HWND window);
+void unpinWindow(SDL_Window* window);
 
 // The SDL window behind a handle, or null for null and unknown handles.
 SDL_Window* sdlWindow(HWND window);

@@ -163,6 +163,7 @@ HRESULT Device::prepareDraw(D3DPRIMITIVETYPE type, UINT primitiveCount,
     request->elementCount = static_cast<UINT>(elements);
     request->layout = &layout;
     request->state = &mState;
+    request->capsMaxPointSize = mCaps.MaxPointSize;
     for (UINT i = 0; i < layout.count; ++i) {
         const D3DVERTEXELEMENT9& element = layout.elements[i];
         VertexBuffer* buffer = mStreams[element.Stream].get();

@@ -39,6 +39,8 @@ struct DrawRequest {
     // Textures bound to samplers 0..15 (null where none).
     std::array<TextureBase*, 16> textures{};
     const DeviceStateSnapshot* state = nullptr;
+    // The device's D3DCAPS9::MaxPointSize.
+    float capsMaxPointSize = 1.0f;
 };
 
 struct ClearRequest {

@@ -1,0 +1,92 @@
+// libFuzzer target over one image reader, or over LoadImageFromMemory as a whole when
+// HALV_FUZZ_WHOLE_LOAD is defined; HALV_FUZZ_READER names the reader otherwise.
+#include "texture/detail/image_readers.h"
+#include "texture/image_decoder.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace {
+
+using halv::texture::DecodedImage;
+
+// Pixels are decoded only for images up to this size: a few header bytes can claim a picture
+// that takes seconds to inflate, which finds nothing and slows every other input down.
+constexpr std::uint64_t kMaxDecodedPixels = 1u << 22;
+
+bool smallEnough(const DecodedImage& image) {
+    return std::uint64_t{image.width} * image.height * image.depth <= kMaxDecodedPixels;
+}
+
+bool isBlockFormat(D3DFORMAT format) {
+    return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
+           format == D3DFMT_DXT4 || format == D3DFMT_DXT5;
+}
+
+// Process-wide: keeps the reads below from being optimised away.
+volatile unsigned gSink = 0;
+
+// Reads every byte the records claim to hold, so a pitch larger than its block shows up.
+void touchEveryRecord(const DecodedImage& image) {
+    unsigned sum = 0;
+    for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace) {
+        for (const DecodedImage* level = face; level != nullptr; level = level->nextMip) {
+            if (level->pixels == nullptr) {
+                continue;
+            }
+            const std::size_t rows =
+                isBlockFormat(level->format) ? (level->height + 3) / 4 : level->height;
+            const std::size_t slice = std::size_t{level->rowPitch} * rows;
+            for (std::size_t z = 0; z < level->depth; ++z) {
+                const BYTE* first = level->pixels + z * level->slicePitch;
+                for (std::size_t i = 0; i < slice; ++i) {
+                    sum += first[i];
+                }
+            }
+            if (level->palette != nullptr) {
+                for (int i = 0; i < 256; ++i) {
+                    sum += level->palette[i].peFlags;
+                }
+            }
+        }
+    }
+    gSink = gSink + sum;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+#if defined(HALV_FUZZ_WHOLE_LOAD)
+    if (size == 0 || size > 0xFFFFFFFFu) {
+        return 0;
+    }
+    const auto length = static_cast<UINT>(size);
+    D3DXIMAGE_INFO info{};
+    DecodedImage header;
+    if (FAILED(halv::texture::LoadImageFromMemory(&header, data, length, &info, false)) ||
+        !smallEnough(header)) {
+        return 0;
+    }
+    DecodedImage image;
+    if (SUCCEEDED(halv::texture::LoadImageFromMemory(&image, data, length, &info, true))) {
+        touchEveryRecord(image);
+    }
+#else
+    const std::span<const std::byte> bytes(reinterpret_cast<const std::byte*>(data), size);
+    DecodedImage header;
+    header.loadPixels = false;
+    if (halv::texture::detail::HALV_FUZZ_READER(header, bytes) !=
+            halv::texture::detail::ReadFailure::kNone ||
+        !smallEnough(header)) {
+        return 0;
+    }
+    DecodedImage image;
+    image.loadPixels = true;
+    if (halv::texture::detail::HALV_FUZZ_READER(image, bytes) ==
+        halv::texture::detail::ReadFailure::kNone) {
+        touchEveryRecord(image);
+    }
+#endif
+    return 0;
+}

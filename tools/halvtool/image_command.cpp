@@ -1,0 +1,321 @@
+// `halvtool image FILE [--png OUT]`: recognises and decodes an image file the way the texture
+// loader does, prints what it found, and can write the top level out as an 8-bit PNG.
+#include "texture/image_decoder.h"
+#include "texture/image_info.h"
+#include "tools/halvtool/command.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace halv::tools {
+namespace {
+
+using texture::DecodedImage;
+
+struct FormatName {
+    D3DFORMAT format;
+    const char* name;
+};
+
+constexpr FormatName kFormatNames[] = {
+    {D3DFMT_R8G8B8, "R8G8B8"},
+    {D3DFMT_A8R8G8B8, "A8R8G8B8"},
+    {D3DFMT_X8R8G8B8, "X8R8G8B8"},
+    {D3DFMT_R5G6B5, "R5G6B5"},
+    {D3DFMT_X1R5G5B5, "X1R5G5B5"},
+    {D3DFMT_A1R5G5B5, "A1R5G5B5"},
+    {D3DFMT_A4R4G4B4, "A4R4G4B4"},
+    {D3DFMT_R3G3B2, "R3G3B2"},
+    {D3DFMT_A8, "A8"},
+    {D3DFMT_A8R3G3B2, "A8R3G3B2"},
+    {D3DFMT_X4R4G4B4, "X4R4G4B4"},
+    {D3DFMT_A2B10G10R10, "A2B10G10R10"},
+    {D3DFMT_A8B8G8R8, "A8B8G8R8"},
+    {D3DFMT_X8B8G8R8, "X8B8G8R8"},
+    {D3DFMT_G16R16, "G16R16"},
+    {D3DFMT_A2R10G10B10, "A2R10G10B10"},
+    {D3DFMT_A16B16G16R16, "A16B16G16R16"},
+    {D3DFMT_A8P8, "A8P8"},
+    {D3DFMT_P8, "P8"},
+    {D3DFMT_L8, "L8"},
+    {D3DFMT_A8L8, "A8L8"},
+    {D3DFMT_A4L4, "A4L4"},
+    {D3DFMT_V8U8, "V8U8"},
+    {D3DFMT_L6V5U5, "L6V5U5"},
+    {D3DFMT_X8L8V8U8, "X8L8V8U8"},
+    {D3DFMT_Q8W8V8U8, "Q8W8V8U8"},
+    {D3DFMT_V16U16, "V16U16"},
+    {D3DFMT_A2W10V10U10, "A2W10V10U10"},
+    {D3DFMT_UYVY, "UYVY"},
+    {D3DFMT_R8G8_B8G8, "R8G8_B8G8"},
+    {D3DFMT_YUY2, "YUY2"},
+    {D3DFMT_G8R8_G8B8, "G8R8_G8B8"},
+    {D3DFMT_DXT1, "DXT1"},
+    {D3DFMT_DXT2, "DXT2"},
+    {D3DFMT_DXT3, "DXT3"},
+    {D3DFMT_DXT4, "DXT4"},
+    {D3DFMT_DXT5, "DXT5"},
+    {D3DFMT_L16, "L16"},
+    {D3DFMT_Q16W16V16U16, "Q16W16V16U16"},
+    {D3DFMT_R16F, "R16F"},
+    {D3DFMT_G16R16F, "G16R16F"},
+    {D3DFMT_A16B16G16R16F, "A16B16G16R16F"},
+    {D3DFMT_R32F, "R32F"},
+    {D3DFMT_G32R32F, "G32R32F"},
+    {D3DFMT_A32B32G32R32F, "A32B32G32R32F"},
+    {D3DFMT_CxV8U8, "CxV8U8"},
+    {texture::kFormatAL16, "\"AL16\""},
+    {texture::kFormatR16, "\" R16\""},
+};
+
+// The name and the code: decimal for the numbered formats, hexadecimal for four-character
+// codes.
+std::string formatName(D3DFORMAT format) {
+    char code[16];
+    std::snprintf(code, sizeof code, format < 256 ? "%u" : "0x%08X", static_cast<unsigned>(format));
+    for (const FormatName& entry : kFormatNames) {
+        if (entry.format == format) {
+            return std::string(entry.name) + " (" + code + ")";
+        }
+    }
+    return std::string("unknown (") + code + ")";
+}
+
+const char* resourceTypeName(D3DRESOURCETYPE type) {
+    switch (type) {
+    case D3DRTYPE_TEXTURE:
+        return "TEXTURE";
+    case D3DRTYPE_VOLUMETEXTURE:
+        return "VOLUMETEXTURE";
+    case D3DRTYPE_CUBETEXTURE:
+        return "CUBETEXTURE";
+    default:
+        return "other";
+    }
+}
+
+const char* fileFormatName(D3DXIMAGE_FILEFORMAT format) {
+    static const char* const kNames[] = {"BMP", "JPG", "TGA", "PNG", "DDS",
+                                         "PPM", "DIB", "HDR", "PFM"};
+    return format < std::size(kNames) ? kNames[format] : "other";
+}
+
+std::optional<std::vector<unsigned char>> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in),
+                                      std::istreambuf_iterator<char>());
+}
+
+// Helpers for reading a pixel's channels as 8-bit values.
+unsigned word16(const BYTE* p) {
+    return p[0] | (p[1] << 8);
+}
+BYTE high8(unsigned value16) {
+    return static_cast<BYTE>(value16 >> 8);
+}
+BYTE widen(unsigned value, unsigned bits) {
+    return static_cast<BYTE>(value * 255 / ((1u << bits) - 1));
+}
+BYTE unitFloat(const BYTE* p) {
+    float value = 0.0f;
+    std::memcpy(&value, p, sizeof value);
+    return static_cast<BYTE>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
+}
+
+// The top level's first slice as rows of R, G, B, A bytes, for the formats the readers make.
+bool toRgba(const DecodedImage& image, std::vector<unsigned char>& out) {
+    out.resize(std::size_t{image.width} * image.height * 4);
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        const BYTE* row = image.pixels + std::size_t{y} * image.rowPitch;
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            unsigned char* rgba = out.data() + (std::size_t{y} * image.width + x) * 4;
+            auto set = [&](BYTE r, BYTE g, BYTE b, BYTE a) {
+                rgba[0] = r;
+                rgba[1] = g;
+                rgba[2] = b;
+                rgba[3] = a;
+            };
+            switch (image.format) {
+            case D3DFMT_A8R8G8B8:
+            case D3DFMT_X8R8G8B8: {
+                const BYTE* p = row + x * 4;
+                set(p[2], p[1], p[0], image.format == D3DFMT_A8R8G8B8 ? p[3] : 255);
+                break;
+            }
+            case D3DFMT_A8B8G8R8:
+            case D3DFMT_X8B8G8R8: {
+                const BYTE* p = row + x * 4;
+                set(p[0], p[1], p[2], image.format == D3DFMT_A8B8G8R8 ? p[3] : 255);
+                break;
+            }
+            case D3DFMT_R8G8B8: {
+                const BYTE* p = row + x * 3;
+                set(p[2], p[1], p[0], 255);
+                break;
+            }
+            case D3DFMT_X1R5G5B5:
+            case D3DFMT_A1R5G5B5: {
+                const unsigned v = word16(row + x * 2);
+                const BYTE a = image.format == D3DFMT_A1R5G5B5 && (v & 0x8000) == 0 ? 0 : 255;
+                set(widen((v >> 10) & 31, 5), widen((v >> 5) & 31, 5), widen(v & 31, 5), a);
+                break;
+            }
+            case D3DFMT_R5G6B5: {
+                const unsigned v = word16(row + x * 2);
+                set(widen(v >> 11, 5), widen((v >> 5) & 63, 6), widen(v & 31, 5), 255);
+                break;
+            }
+            case D3DFMT_L8:
+                set(row[x], row[x], row[x], 255);
+                break;
+            case D3DFMT_A8L8:
+                set(row[x * 2], row[x * 2], row[x * 2], row[x * 2 + 1]);
+                break;
+            case D3DFMT_L16: {
+                const BYTE l = high8(word16(row + x * 2));
+                set(l, l, l, 255);
+                break;
+            }
+            case D3DFMT_A16B16G16R16: {
+                const BYTE* p = row + x * 8;
+                set(high8(word16(p)), high8(word16(p + 2)), high8(word16(p + 4)),
+                    high8(word16(p + 6)));
+                break;
+            }
+            case D3DFMT_A32B32G32R32F: {
+                const BYTE* p = row + x * 16;
+                set(unitFloat(p), unitFloat(p + 4), unitFloat(p + 8), unitFloat(p + 12));
+                break;
+            }
+            case D3DFMT_P8: {
+                const PALETTEENTRY entry = image.palette != nullptr
+                                               ? image.palette[row[x]]
+                                               : PALETTEENTRY{row[x], row[x], row[x], 255};
+                set(entry.peRed, entry.peGreen, entry.peBlue, entry.peFlags);
+                break;
+            }
+            default:
+                if (image.format == texture::kFormatAL16) {
+                    const BYTE l = high8(word16(row + x * 4));
+                    set(l, l, l, high8(word16(row + x * 4 + 2)));
+                } else if (image.format == texture::kFormatR16) {
+                    const BYTE* p = row + x * 6;
+                    set(high8(word16(p + 4)), high8(word16(p + 2)), high8(word16(p)), 255);
+                } else {
+                    return false;
+                }
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+bool writePng(const std::string& path, std::uint32_t width, std::uint32_t height,
+              std::vector<unsigned char>& rgba) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = PNG_FORMAT_RGBA;
+    const bool written = png_image_write_to_stdio(&image, file, 0, rgba.data(), 0, nullptr) != 0;
+    return std::fclose(file) == 0 && written;
+}
+
+int run(std::span<const std::string_view> arguments) {
+    std::optional<std::string> input;
+    std::optional<std::string> pngOut;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--png" && i + 1 < arguments.size()) {
+            pngOut = std::string(arguments[++i]);
+        } else if (!input && !arguments[i].starts_with("--")) {
+            input = std::string(arguments[i]);
+        } else {
+            std::fprintf(stderr, "usage: halvtool image FILE [--png OUT]\n");
+            return 2;
+        }
+    }
+    if (!input) {
+        std::fprintf(stderr, "usage: halvtool image FILE [--png OUT]\n");
+        return 2;
+    }
+    const std::optional<std::vector<unsigned char>> data = readFile(*input);
+    if (!data || data->size() > 0xFFFFFFFFu) {
+        std::fprintf(stderr, "halvtool image: cannot read %s\n", input->c_str());
+        return 1;
+    }
+
+    DecodedImage image;
+    D3DXIMAGE_INFO info{};
+    const HRESULT result = texture::LoadImageFromMemory(
+        &image, data->data(), static_cast<UINT>(data->size()), &info, true);
+    if (FAILED(result)) {
+        std::fprintf(stderr, "halvtool image: %s: not decoded (HRESULT 0x%08X)\n", input->c_str(),
+                     static_cast<unsigned>(result));
+        return 1;
+    }
+
+    std::printf("%s: %zu bytes\n", input->c_str(), data->size());
+    std::printf("D3DXIMAGE_INFO\n");
+    std::printf("  Width            %u\n", info.Width);
+    std::printf("  Height           %u\n", info.Height);
+    std::printf("  Depth            %u\n", info.Depth);
+    std::printf("  MipLevels        %u\n", info.MipLevels);
+    std::printf("  Format           %s\n", formatName(info.Format).c_str());
+    std::printf("  ResourceType     %s (%u)\n", resourceTypeName(info.ResourceType),
+                static_cast<unsigned>(info.ResourceType));
+    std::printf("  ImageFileFormat  %s (%u)\n", fileFormatName(info.ImageFileFormat),
+                static_cast<unsigned>(info.ImageFileFormat));
+    std::printf("decoded: %u face(s), %u level(s)\n", image.faceCount(), image.levelCount());
+    unsigned faceIndex = 0;
+    for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace) {
+        unsigned levelIndex = 0;
+        for (const DecodedImage* level = face; level != nullptr; level = level->nextMip) {
+            std::printf("  face %u level %u: %ux%ux%u %s rowPitch %u slicePitch %u pixels %s "
+                        "palette %s\n",
+                        faceIndex, levelIndex, level->width, level->height, level->depth,
+                        formatName(level->format).c_str(), level->rowPitch, level->slicePitch,
+                        level->ownsPixels ? "owned" : "in file",
+                        level->palette == nullptr ? "none"
+                                                  : (level->ownsPalette ? "owned" : "shared"));
+            ++levelIndex;
+        }
+        ++faceIndex;
+    }
+
+    if (pngOut) {
+        std::vector<unsigned char> rgba;
+        if (!toRgba(image, rgba)) {
+            std::fprintf(stderr, "halvtool image: no PNG view of %s pixels\n",
+                         formatName(image.format).c_str());
+            return 1;
+        }
+        if (!writePng(*pngOut, image.width, image.height, rgba)) {
+            std::fprintf(stderr, "halvtool image: cannot write %s\n", pngOut->c_str());
+            return 1;
+        }
+        std::printf("wrote %s\n", pngOut->c_str());
+    }
+    return 0;
+}
+
+const CommandRegistration
+    kRegistration({"image", "FILE [--png OUT]: decode an image file, print its description", run});
+
+} // namespace
+} // namespace halv::tools
