@@ -1,6 +1,5 @@
 // The desktop window system: SDL2 windows (X11 or Wayland), windows of other programs through
 // the layer's own Xlib connection, and the SDL message box.
-#include "platform/environment.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/text_conversion.h"
@@ -168,12 +167,8 @@ bool SdlWindowSystem::startDisplay() {
         SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         mVideo = Video::kUnavailable;
-        // Without a display SDL would fall back to drawing off screen, where nobody sees the
-        // saver; the console (KMS) is not a place for it either.
-        const bool displayNamed = getEnvironmentVariable("DISPLAY").has_value() ||
-                                  getEnvironmentVariable("WAYLAND_DISPLAY").has_value() ||
-                                  getEnvironmentVariable("SDL_VIDEODRIVER").has_value();
-        if (displayNamed && startVideo()) {
+        if (startVideo()) {
+            // Drawing off screen, where nobody sees the saver, is no display either.
             const char* driver = SDL_GetCurrentVideoDriver();
             if (driver != nullptr && std::strcmp(driver, "offscreen") != 0 &&
                 std::strcmp(driver, "dummy") != 0) {

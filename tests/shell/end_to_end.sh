@@ -13,7 +13,7 @@ saver=$1
 group=$2
 
 if [ -z "${HALV_E2E_DISPLAY:-}" ]; then
-    for tool in xvfb-run xdotool xwininfo xprop xmessage import; do
+    for tool in xvfb-run xdotool xwininfo xprop xmessage xev import; do
         if ! command -v "$tool" >/dev/null 2>&1; then
             echo "SKIP: $tool is not installed (scripts/install-deps installs it)"
             exit 77
@@ -126,10 +126,16 @@ expect_exit_zero() {
     fi
 }
 
-# A host window of another program: an xmessage window named $1 of size $2 at (20, 20). Sets
-# host_id and host_pid; false when it does not appear.
+# A window of another program, named $1, of size $2 at (20, 20). Sets host_id and host_pid;
+# false when it does not appear. A preview host is an xmessage window (its widgets cover it,
+# but it lets children map); the XScreenSaver window is xev's, which is bare where the saver
+# draws (xev redirects its children's mapping, so it cannot host a preview).
 start_host() {
-    xmessage -title "$1" -geometry "$2+20+20" host >/dev/null 2>&1 &
+    if [ "$3" = preview ]; then
+        xmessage -title "$1" -geometry "$2+20+20" host >/dev/null 2>&1 &
+    else
+        xev -name "$1" -geometry "$2+20+20" >/dev/null 2>&1 &
+    fi
     host_pid=$!
     started_pids+=("$host_pid")
     host_id=$(wait_for_window "$1" 10000)
@@ -225,7 +231,7 @@ windows_cases() {
     fi
 
     case_name="preview"
-    if start_host "halv preview host" 320x240; then
+    if start_host "halv preview host" 320x240 preview; then
         start=$(now_ms)
         start_saver preview HALVORINE_RENDERER=null -- /p "$((host_id))"
         if wait_for_window "QLX Halvorine" 10000 >/dev/null; then
@@ -253,7 +259,7 @@ windows_cases() {
     done
 
     case_name="xscreensaver"
-    if start_host "halv xscreensaver host" 400x300; then
+    if start_host "halv xscreensaver host" 400x300 xscreensaver; then
         # As the daemon runs a hack: through /bin/sh, upper-case hex id, --root.
         XSCREENSAVER_WINDOW=$(printf '0x%X' "$host_id") HALVORINE_RENDERER=null \
             /bin/sh -c "exec '$saver' --root" >"$work/xss.out" 2>&1 &
@@ -304,7 +310,7 @@ drawing_cases() {
     expect_exit_zero "$saver_pid" 2000
 
     case_name="xscreensaver window draws dark blue"
-    if start_host "halv xscreensaver host" 400x300; then
+    if start_host "halv xscreensaver host" 400x300 xscreensaver; then
         XSCREENSAVER_WINDOW=$(printf '0x%X' "$host_id") /bin/sh -c "exec '$saver' --root" \
             >"$work/xss.out" 2>&1 &
         pid=$!
@@ -318,7 +324,7 @@ drawing_cases() {
     fi
 
     case_name="preview draws dark blue"
-    if start_host "halv preview host" 320x240; then
+    if start_host "halv preview host" 320x240 preview; then
         start_saver preview -- /p "$((host_id))"
         wait_for_dark_blue 180 140 5000 || fail "no dark blue in the preview"
         kill "$host_pid"
