@@ -88,6 +88,7 @@ start_saver() {
     shift
     env "${environment[@]}" "$saver" "$@" >"$work/$name.out" 2>"$work/$name.err" &
     saver_pid=$!
+    saver_err="$work/$name.err"
     started_pids+=("$saver_pid")
 }
 
@@ -118,11 +119,15 @@ stays_running() {
     done
 }
 
+# Waits up to $2 ms for process $1 to end with code 0; $3 names its output file, shown on failure.
 expect_exit_zero() {
     if ! wait_exit "$1" "$2"; then
         fail "did not end within $2 ms"
     elif [ "$exit_code" -ne 0 ]; then
         fail "exit code $exit_code"
+        if [ -n "${3:-}" ]; then
+            tail -n 40 "$3"
+        fi
     fi
 }
 
@@ -178,7 +183,7 @@ windows_cases() {
         # No window manager gives focus: the key goes to the window under the pointer.
         read -r width height x y < <(geometry "$id" | tr 'x+' '  ')
         xdotool mousemove $((x + width / 2)) $((y + height / 2)) key Return
-        expect_exit_zero "$saver_pid" 2000
+        expect_exit_zero "$saver_pid" 2000 "$saver_err"
     else
         fail "no dialog: $(cat "$work/configure.out" "$work/configure.err")"
     fi
@@ -191,7 +196,7 @@ windows_cases() {
         icon=$(xprop -id "$id" _NET_WM_ICON)
         grep -q "Icon (48 x 48)" <<<"$icon" || fail "no 48x48 icon"
         xdotool mousemove 640 512 key Escape
-        expect_exit_zero "$saver_pid" 2000
+        expect_exit_zero "$saver_pid" 2000 "$saver_err"
         [ -z "$(find_window "QLX Halvorine")" ] || fail "window left behind"
     else
         fail "no test window"
@@ -206,7 +211,7 @@ windows_cases() {
             xdotool mousemove $((300 + 10 * step)) 300
             sleep 0.05
         done
-        expect_exit_zero "$saver_pid" 2000
+        expect_exit_zero "$saver_pid" 2000 "$saver_err"
     else
         fail "no test window"
     fi
@@ -216,7 +221,7 @@ windows_cases() {
     if id=$(wait_for_window "QLX Halvorine" 10000); then
         [ "$(geometry "$id")" = "1280x1024+0+0" ] || fail "geometry $(geometry "$id")"
         kill -TERM "$saver_pid"
-        expect_exit_zero "$saver_pid" 2000
+        expect_exit_zero "$saver_pid" 2000 "$saver_err"
     else
         fail "no full-screen window"
     fi
@@ -225,7 +230,7 @@ windows_cases() {
     start_saver interrupt HALVORINE_RENDERER=null -- /t
     if wait_for_window "QLX Halvorine" 10000 >/dev/null; then
         kill -INT "$saver_pid"
-        expect_exit_zero "$saver_pid" 2000
+        expect_exit_zero "$saver_pid" 2000 "$saver_err"
     else
         fail "no test window"
     fi
@@ -242,7 +247,7 @@ windows_cases() {
             grep -qE '"QLX Halvorine":.* 320x240\+0\+0 ' <<<"$children" ||
                 fail "not a 320x240 child at (0, 0): $children"
             kill "$host_pid"
-            expect_exit_zero "$saver_pid" 2000
+            expect_exit_zero "$saver_pid" 2000 "$saver_err"
         else
             fail "no preview child"
         fi
@@ -254,7 +259,7 @@ windows_cases() {
     for args in "/p" "/p 12345" "/a 1234"; do
         # shellcheck disable=SC2086
         start_saver nowindow HALVORINE_RENDERER=null -- $args
-        expect_exit_zero "$saver_pid" 2000
+        expect_exit_zero "$saver_pid" 2000 "$saver_err"
         [ -z "$(find_window "QLX Halvorine")" ] || fail "$args made a window"
     done
 
@@ -268,7 +273,7 @@ windows_cases() {
         stays_running "$pid" 1000 || fail "ended by itself"
         [ -z "$(find_window "QLX Halvorine")" ] || fail "made a window of its own"
         kill -TERM "$pid"
-        expect_exit_zero "$pid" 2000
+        expect_exit_zero "$pid" 2000 "$work/xss.out"
         # The settings dialog's preview adds --window-id, which wins over the environment.
         XSCREENSAVER_WINDOW=0x1 HALVORINE_RENDERER=null \
             "$saver" --root --window-id "$(printf '0x%x' "$host_id")" >"$work/xss.out" 2>&1 &
@@ -276,7 +281,7 @@ windows_cases() {
         started_pids+=("$pid")
         stays_running "$pid" 500 || fail "--window-id: ended by itself"
         kill "$host_pid"
-        expect_exit_zero "$pid" 2000
+        expect_exit_zero "$pid" 2000 "$work/xss.out"
     else
         fail "no host window"
     fi
@@ -307,7 +312,7 @@ drawing_cases() {
         sleep 0.05
     done
     kill -TERM "$saver_pid"
-    expect_exit_zero "$saver_pid" 2000
+    expect_exit_zero "$saver_pid" 2000 "$saver_err"
 
     case_name="xscreensaver window draws dark blue"
     if start_host "halv xscreensaver host" 400x300 xscreensaver; then
@@ -317,7 +322,7 @@ drawing_cases() {
         started_pids+=("$pid")
         wait_for_dark_blue 220 170 5000 || fail "no dark blue in the host window"
         kill -TERM "$pid"
-        expect_exit_zero "$pid" 2000
+        expect_exit_zero "$pid" 2000 "$work/xss.out"
         kill "$host_pid"
     else
         fail "no host window"
@@ -328,7 +333,7 @@ drawing_cases() {
         start_saver preview -- /p "$((host_id))"
         wait_for_dark_blue 180 140 5000 || fail "no dark blue in the preview"
         kill "$host_pid"
-        expect_exit_zero "$saver_pid" 2000
+        expect_exit_zero "$saver_pid" 2000 "$saver_err"
     else
         fail "no host window"
     fi
