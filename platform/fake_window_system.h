@@ -36,7 +36,6 @@ public:
     void setCursorVisible(bool visible) override { mCursorVisible = visible; }
     void pollEvents(std::vector<NativeEvent>* events) override;
     void waitForEvents(DWORD milliseconds) override;
-    void shutdown() override {}
 
     // Without a display nothing can be created and the screen size is unknown.
     void setDisplay(bool present) { mDisplay = present; }

@@ -1,5 +1,6 @@
 // The desktop window system: SDL2 windows (X11 or Wayland), windows of other programs through
 // the layer's own Xlib connection, and the SDL message box.
+#include "platform/debug_output.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/text_conversion.h"
@@ -115,7 +116,6 @@ public:
     void setCursorVisible(bool visible) override;
     void pollEvents(std::vector<NativeEvent>* events) override;
     void waitForEvents(DWORD milliseconds) override;
-    void shutdown() override;
 
     // Starts SDL video; false when no display exists (SDL's offscreen and dummy drivers
     // count as none: nothing drawn there would be seen).
@@ -522,24 +522,6 @@ void SdlWindowSystem::waitForEvents(DWORD milliseconds) {
     }
 }
 
-void SdlWindowSystem::shutdown() {
-    for (const auto& native : mWindows) {
-        destroyWindow(native->handle);
-        SDL_DestroyWindow(native->sdl);
-        if (native->madeChild && !native->xWindowGone && mX11 != nullptr) {
-            mX11->destroy(native->xWindow);
-        }
-    }
-    mWindows.clear();
-    mX11.reset();
-    mTriedX11 = false;
-    mSaverHostTaken = false;
-    if (mVideo != Video::kNotStarted) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        mVideo = Video::kNotStarted;
-    }
-}
-
 SdlWindowSystem& desktop() {
     // Process-wide: the one desktop connection.
     static SdlWindowSystem system;
@@ -565,11 +547,15 @@ WindowSystem& desktopWindowSystem() {
 
 MessageBoxPresenter desktopMessageBoxPresenter() {
     return [](const MessageBoxRequest& request) {
-        if (desktop().startDisplay() &&
-            SDL_ShowSimpleMessageBox(
-                messageBoxFlags(request.type), utf16ToUtf8(request.caption).c_str(),
-                utf16ToUtf8(request.text).c_str(), sdlWindow(request.owner)) == 0) {
-            return IDOK;
+        if (desktop().startDisplay()) {
+            if (SDL_ShowSimpleMessageBox(
+                    messageBoxFlags(request.type), utf16ToUtf8(request.caption).c_str(),
+                    utf16ToUtf8(request.text).c_str(), sdlWindow(request.owner)) == 0) {
+                return IDOK;
+            }
+            const std::string reason =
+                std::string("SDL message box failed: ") + SDL_GetError() + "\n";
+            OutputDebugStringA(reason.c_str());
         }
         return writeMessageBoxToStderr(request);
     };

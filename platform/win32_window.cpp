@@ -242,10 +242,6 @@ ScopedWindowSystem::~ScopedWindowSystem() {
     installWindowSystem(mPrevious);
 }
 
-void shutdownWindowing() {
-    currentWindowSystem().shutdown();
-}
-
 const IconImage* iconImage(HICON icon) {
     for (const auto& owned : windowing().icons) {
         if (owned.get() == icon) {

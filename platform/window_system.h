@@ -86,8 +86,9 @@ public:
     // not a window, preview without X11).
     virtual HWND createWindow(const NativeWindowSpec& spec) = 0;
     virtual void showWindow(HWND window, bool visible) = 0;
-    // The program is done with the window: hide it now. What backs it may stay until
-    // shutdown(), because a device may still hold a context on it.
+    // The program is done with the window: hide it now. What backs it stays until the process
+    // ends, because a device may still hold a context on it (the shell destroys its window
+    // before the scene releases the device), and the X server takes it with the connection.
     virtual void retireWindow(HWND window) = 0;
     // Client size of one of the windows made here.
     virtual bool clientSize(HWND window, int* width, int* height) = 0;
@@ -99,9 +100,6 @@ public:
     virtual void pollEvents(std::vector<NativeEvent>* events) = 0;
     // Returns when an event may be waiting, or after at most `milliseconds`.
     virtual void waitForEvents(DWORD milliseconds) = 0;
-
-    // Releases every native window and the display connection.
-    virtual void shutdown() = 0;
 };
 
 // The SDL2 + Xlib window system of the program.
@@ -126,9 +124,5 @@ public:
 private:
     WindowSystem* mPrevious;
 };
-
-// Releases the native windows left at exit (after the device that drew on them is gone) and
-// closes the display. The program calls it last.
-void shutdownWindowing();
 
 } // namespace halv::platform

@@ -4,7 +4,6 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/resources.h"
-#include "platform/window_system.h"
 #include "shell/station_saver_app.h"
 
 int main(int argc, char** argv) {
@@ -18,8 +17,5 @@ int main(int argc, char** argv) {
         options.renderer = halv::gfx::RendererKind::kNull;
         halv::gfx::installDirect3DOptions(options);
     }
-    halv::shell::saverMain(GetModuleHandleW(nullptr), SW_SHOWDEFAULT);
-    // The windows outlive the device that drew on them; release them now that it is gone.
-    halv::platform::shutdownWindowing();
-    return 0;
+    return halv::shell::saverMain(GetModuleHandleW(nullptr), SW_SHOWDEFAULT);
 }

@@ -20,7 +20,12 @@ if [ -z "${HALV_E2E_DISPLAY:-}" ]; then
         fi
     done
     export HALV_E2E_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$0" "$@"
+    # xvfb-run -a picks the first display number without a lock file, which races with other
+    # xvfb-runs starting at the same moment (the default start is 99); start the search
+    # somewhere else. Without -noreset the server resets whenever its last client leaves, and a
+    # client connecting during the reset is refused.
+    exec xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" \
+        "$0" "$@"
 fi
 
 work=$(mktemp -d)
@@ -137,9 +142,9 @@ expect_exit_zero() {
 # draws (xev redirects its children's mapping, so it cannot host a preview).
 start_host() {
     if [ "$3" = preview ]; then
-        xmessage -title "$1" -geometry "$2+20+20" host >/dev/null 2>&1 &
+        xmessage -title "$1" -geometry "$2+20+20" host >/dev/null 2>"$work/host.err" &
     else
-        xev -name "$1" -geometry "$2+20+20" >/dev/null 2>&1 &
+        xev -name "$1" -geometry "$2+20+20" >/dev/null 2>"$work/host.err" &
     fi
     host_pid=$!
     started_pids+=("$host_pid")
@@ -178,7 +183,7 @@ windows_cases() {
         "$work/c.out" || fail "German configure text: $(cat "$work/c.out")"
 
     case_name="configure dialog"
-    start_saver configure -- -c 123
+    start_saver configure HALVORINE_DEBUG=1 -- -c 123
     if id=$(wait_for_window "Screen Saver Settings" 10000); then
         # No window manager gives focus: the key goes to the window under the pointer.
         read -r width height x y < <(geometry "$id" | tr 'x+' '  ')
@@ -335,7 +340,7 @@ drawing_cases() {
         kill "$host_pid"
         expect_exit_zero "$saver_pid" 2000 "$saver_err"
     else
-        fail "no host window"
+        fail "no host window: $(cat "$work/host.err"; xwininfo -root -tree | grep -v 'has no name')"
     fi
 }
 
