@@ -86,7 +86,9 @@ public:
     }
     void onDestroy() override {
         note("destroy");
-        StationSaverApp::onDestroy();
+        if (!postsNoQuit) {
+            StationSaverApp::onDestroy();
+        }
     }
 
     std::vector<std::string> hooks() const {
@@ -106,6 +108,8 @@ public:
     }
 
     std::vector<HookCall> calls;
+    // A destruction that posts no quit, so only the vanished window can end the preview wait.
+    bool postsNoQuit = false;
     int frames = 0;
     bool windowVisibleAtDevice = false;
 
@@ -315,6 +319,23 @@ TEST_F(SaverAppTest, PreviewHostDestroyedDuringTheDelayEndsWithoutADevice) {
     EXPECT_EQ(saver.hooks(),
               (std::vector<std::string>{"create", "previewStart", "destroy", "create returns"}));
     EXPECT_EQ(saver.frames, 0);
+}
+
+TEST_F(SaverAppTest, PreviewWaitEndsWhenTheWindowVanishesWithoutAQuit) {
+    mSystem.addForeignWindow(hostHandle(), 320, 240);
+    RecordingSaver saver(&mClock, &mSystem);
+    saver.postsNoQuit = true;
+    const int result =
+        runSaver(saver, {"halvorine", "/p", std::to_string(kHostId)}, [&](int polls) {
+            if (polls == 2) {
+                mSystem.removeForeignWindow(hostHandle());
+            }
+        });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(saver.hooks(),
+              (std::vector<std::string>{"create", "previewStart", "destroy", "create returns"}));
+    EXPECT_TRUE(saver.previewWaiting());
+    EXPECT_LT(mClock.nanoseconds() / 1000000, 500);
 }
 
 TEST_F(SaverAppTest, NoWindowMeansAQuietEnd) {
