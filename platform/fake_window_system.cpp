@@ -24,19 +24,19 @@ void FakeWindowSystem::setScreenSize(int width, int height) {
     mScreenHeight = height;
 }
 
-HWND FakeWindowSystem::createWindow(const NativeWindowSpec& spec) {
+HWND FakeWindowSystem::createWindow(const NativeWindowRequest& request) {
     if (!mDisplay) {
         return nullptr;
     }
-    if (spec.kind == NativeWindowKind::kChild && mForeign.count(spec.parent) == 0) {
+    if (request.kind == NativeWindowKind::kChild && mForeign.count(request.parent) == 0) {
         return nullptr;
     }
     mNextHandle += 16;
     HWND handle = reinterpret_cast<HWND>(kFirstFakeHandle + mNextHandle);
     Window record;
-    record.spec = spec;
-    record.width = spec.width;
-    record.height = spec.height;
+    record.request = request;
+    record.width = request.width;
+    record.height = request.height;
     mWindows[handle] = record;
     mOrder.push_back(handle);
     return handle;
@@ -84,7 +84,7 @@ void FakeWindowSystem::addForeignWindow(HWND window, int width, int height) {
 void FakeWindowSystem::removeForeignWindow(HWND window) {
     mForeign.erase(window);
     for (const auto& [handle, record] : mWindows) {
-        if (record.spec.kind == NativeWindowKind::kChild && record.spec.parent == window &&
+        if (record.request.kind == NativeWindowKind::kChild && record.request.parent == window &&
             !record.retired) {
             NativeEvent event;
             event.type = NativeEvent::Type::kDestroyed;

@@ -18,7 +18,7 @@ namespace halv::platform {
 class FakeWindowSystem final : public WindowSystem {
 public:
     struct Window {
-        NativeWindowSpec spec;
+        NativeWindowRequest request;
         bool visible = false;
         bool retired = false;
         int width = 0;
@@ -28,7 +28,7 @@ public:
     FakeWindowSystem() = default;
 
     bool screenSize(int* width, int* height) override;
-    HWND createWindow(const NativeWindowSpec& spec) override;
+    HWND createWindow(const NativeWindowRequest& request) override;
     void showWindow(HWND window, bool visible) override;
     void retireWindow(HWND window) override;
     bool clientSize(HWND window, int* width, int* height) override;

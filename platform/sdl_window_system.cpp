@@ -108,7 +108,7 @@ int buttonFor(Uint8 sdlButton) {
 class SdlWindowSystem final : public WindowSystem {
 public:
     bool screenSize(int* width, int* height) override;
-    HWND createWindow(const NativeWindowSpec& spec) override;
+    HWND createWindow(const NativeWindowRequest& request) override;
     void showWindow(HWND window, bool visible) override;
     void retireWindow(HWND window) override;
     bool clientSize(HWND window, int* width, int* height) override;
@@ -144,7 +144,7 @@ private:
     Native* findByXWindow(XWindowId window);
     HWND handleFor(Uint32 sdlWindowId);
     HWND wrap(SDL_Window* sdl, Native native);
-    HWND createChild(const NativeWindowSpec& spec);
+    HWND createChild(const NativeWindowRequest& request);
     HWND adoptSaverHost(XWindowId host);
     void setIcon(SDL_Window* sdl, const IconImage* icon);
     void translate(const SDL_Event& event, std::vector<NativeEvent>* events);
@@ -268,14 +268,14 @@ void SdlWindowSystem::setIcon(SDL_Window* sdl, const IconImage* icon) {
     }
 }
 
-HWND SdlWindowSystem::createChild(const NativeWindowSpec& spec) {
-    const auto host = static_cast<XWindowId>(reinterpret_cast<std::uintptr_t>(spec.parent));
+HWND SdlWindowSystem::createChild(const NativeWindowRequest& request) {
+    const auto host = static_cast<XWindowId>(reinterpret_cast<std::uintptr_t>(request.parent));
     // A child inside another program's window needs X11 on both sides.
     if (!isX11() || x11() == nullptr) {
         return nullptr;
     }
-    const XWindowId child =
-        x11()->createChild(host, spec.x, spec.y, std::max(spec.width, 1), std::max(spec.height, 1));
+    const XWindowId child = x11()->createChild(
+        host, request.x, request.y, std::max(request.width, 1), std::max(request.height, 1));
     if (child == 0) {
         return nullptr;
     }
@@ -284,13 +284,13 @@ HWND SdlWindowSystem::createChild(const NativeWindowSpec& spec) {
         x11()->destroy(child);
         return nullptr;
     }
-    SDL_SetWindowTitle(sdl, spec.title.c_str());
+    SDL_SetWindowTitle(sdl, request.title.c_str());
     Native native;
     native.xWindow = child;
     native.host = host;
     native.madeChild = true;
-    native.width = spec.width;
-    native.height = spec.height;
+    native.width = request.width;
+    native.height = request.height;
     return wrap(sdl, native);
 }
 
@@ -314,7 +314,7 @@ HWND SdlWindowSystem::adoptSaverHost(XWindowId host) {
     return wrap(sdl, native);
 }
 
-HWND SdlWindowSystem::createWindow(const NativeWindowSpec& spec) {
+HWND SdlWindowSystem::createWindow(const NativeWindowRequest& request) {
     if (!startDisplay()) {
         if (!mToldNoDisplay) {
             mToldNoDisplay = true;
@@ -323,30 +323,31 @@ HWND SdlWindowSystem::createWindow(const NativeWindowSpec& spec) {
         }
         return nullptr;
     }
-    if (spec.kind == NativeWindowKind::kChild) {
-        return createChild(spec);
+    if (request.kind == NativeWindowKind::kChild) {
+        return createChild(request);
     }
-    if (spec.kind == NativeWindowKind::kPopup && !mSaverHostTaken) {
+    if (request.kind == NativeWindowKind::kPopup && !mSaverHostTaken) {
         if (const std::optional<XWindowId> host = saverHostWindowId()) {
             return adoptSaverHost(*host);
         }
     }
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (spec.kind == NativeWindowKind::kPopup) {
+    if (request.kind == NativeWindowKind::kPopup) {
         flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
     }
-    if (spec.topmost) {
+    if (request.topmost) {
         flags |= SDL_WINDOW_ALWAYS_ON_TOP;
     }
-    if (spec.fullScreen) {
+    if (request.fullScreen) {
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     }
-    SDL_Window* sdl = SDL_CreateWindow(spec.title.c_str(), spec.x, spec.y, std::max(spec.width, 1),
-                                       std::max(spec.height, 1), flags);
+    SDL_Window* sdl =
+        SDL_CreateWindow(request.title.c_str(), request.x, request.y, std::max(request.width, 1),
+                         std::max(request.height, 1), flags);
     if (sdl == nullptr) {
         return nullptr;
     }
-    setIcon(sdl, spec.icon);
+    setIcon(sdl, request.icon);
     return wrap(sdl, Native{});
 }
 

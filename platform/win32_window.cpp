@@ -327,7 +327,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         return nullptr;
     }
     halv::platform::WindowSystem& system = currentWindowSystem();
-    halv::platform::NativeWindowSpec spec;
+    halv::platform::NativeWindowRequest request;
     int screenWidth = 0;
     int screenHeight = 0;
     system.screenSize(&screenWidth, &screenHeight);
@@ -335,13 +335,13 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         if (parent == nullptr || findWindow(parent) != nullptr) {
             return nullptr;
         }
-        spec.kind = NativeWindowKind::kChild;
-        spec.parent = parent;
+        request.kind = NativeWindowKind::kChild;
+        request.parent = parent;
     } else if ((style & WS_POPUP) != 0) {
-        spec.kind = NativeWindowKind::kPopup;
-        spec.topmost = (exStyle & WS_EX_TOPMOST) != 0;
+        request.kind = NativeWindowKind::kPopup;
+        request.topmost = (exStyle & WS_EX_TOPMOST) != 0;
     } else {
-        spec.kind = NativeWindowKind::kOverlapped;
+        request.kind = NativeWindowKind::kOverlapped;
         if (width == CW_USEDEFAULT) {
             width = 640;
             height = 480;
@@ -351,19 +351,19 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
             y = (screenHeight - height) / 2;
         }
     }
-    spec.x = x;
-    spec.y = y;
-    spec.width = std::max(width, 0);
-    spec.height = std::max(height, 0);
-    spec.fullScreen = spec.kind == NativeWindowKind::kPopup && x == 0 && y == 0 &&
-                      width == screenWidth && height == screenHeight && screenWidth > 0;
-    spec.title = windowName != nullptr ? halv::platform::utf16ToUtf8(windowName) : std::string();
-    spec.icon = halv::platform::iconImage(windowClass->info.hIcon);
-    if (spec.icon == nullptr) {
-        spec.icon = halv::platform::iconImage(windowClass->info.hIconSm);
+    request.x = x;
+    request.y = y;
+    request.width = std::max(width, 0);
+    request.height = std::max(height, 0);
+    request.fullScreen = request.kind == NativeWindowKind::kPopup && x == 0 && y == 0 &&
+                         width == screenWidth && height == screenHeight && screenWidth > 0;
+    request.title = windowName != nullptr ? halv::platform::utf16ToUtf8(windowName) : std::string();
+    request.icon = halv::platform::iconImage(windowClass->info.hIcon);
+    if (request.icon == nullptr) {
+        request.icon = halv::platform::iconImage(windowClass->info.hIconSm);
     }
 
-    HWND window = system.createWindow(spec);
+    HWND window = system.createWindow(request);
     if (window == nullptr) {
         return nullptr;
     }

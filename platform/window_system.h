@@ -27,7 +27,7 @@ enum class NativeWindowKind {
     kChild,
 };
 
-struct NativeWindowSpec {
+struct NativeWindowRequest {
     NativeWindowKind kind = NativeWindowKind::kOverlapped;
     // UTF-8.
     std::string title;
@@ -84,7 +84,7 @@ public:
 
     // A new native window, hidden; null when none can be made (no display, a parent that is
     // not a window, preview without X11).
-    virtual HWND createWindow(const NativeWindowSpec& spec) = 0;
+    virtual HWND createWindow(const NativeWindowRequest& request) = 0;
     virtual void showWindow(HWND window, bool visible) = 0;
     // The program is done with the window: hide it now. What backs it stays until the process
     // ends, because a device may still hold a context on it (the shell destroys its window

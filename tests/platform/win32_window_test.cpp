@@ -114,10 +114,10 @@ TEST_F(Win32WindowTest, CreationSendsNcCreateThenCreateAndShowsAfterwards) {
     const FakeWindowSystem::Window* native = mSystem.window(window);
     ASSERT_NE(native, nullptr);
     EXPECT_TRUE(native->visible);
-    EXPECT_EQ(native->spec.kind, NativeWindowKind::kOverlapped);
-    EXPECT_EQ(native->spec.title, "Title");
-    EXPECT_EQ(native->spec.x, 10);
-    EXPECT_EQ(native->spec.width, 300);
+    EXPECT_EQ(native->request.kind, NativeWindowKind::kOverlapped);
+    EXPECT_EQ(native->request.title, "Title");
+    EXPECT_EQ(native->request.x, 10);
+    EXPECT_EQ(native->request.width, 300);
     RECT client = {};
     ASSERT_EQ(GetClientRect(window, &client), TRUE);
     EXPECT_EQ(client.right, 300);
@@ -131,10 +131,10 @@ TEST_F(Win32WindowTest, PopupCoveringTheScreenIsFullScreen) {
                                    nullptr, nullptr);
     ASSERT_NE(full, nullptr);
     ASSERT_NE(partial, nullptr);
-    EXPECT_TRUE(mSystem.window(full)->spec.fullScreen);
-    EXPECT_TRUE(mSystem.window(full)->spec.topmost);
+    EXPECT_TRUE(mSystem.window(full)->request.fullScreen);
+    EXPECT_TRUE(mSystem.window(full)->request.topmost);
     EXPECT_FALSE(mSystem.window(full)->visible);
-    EXPECT_FALSE(mSystem.window(partial)->spec.fullScreen);
+    EXPECT_FALSE(mSystem.window(partial)->request.fullScreen);
     EXPECT_EQ(ShowWindow(full, SW_SHOWDEFAULT), FALSE);
     EXPECT_TRUE(mSystem.window(full)->visible);
     EXPECT_EQ(ShowWindow(full, SW_HIDE), TRUE);
@@ -201,8 +201,8 @@ TEST_F(Win32WindowTest, ChildOfAForeignHostIsSizedAndPlacedInIt) {
     HWND child = CreateWindowExW(0, kClassName, u"", WS_CHILD | WS_VISIBLE, 0, 0, 320, 240, host,
                                  nullptr, nullptr, nullptr);
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(mSystem.window(child)->spec.kind, NativeWindowKind::kChild);
-    EXPECT_EQ(mSystem.window(child)->spec.parent, host);
+    EXPECT_EQ(mSystem.window(child)->request.kind, NativeWindowKind::kChild);
+    EXPECT_EQ(mSystem.window(child)->request.parent, host);
 
     // The host going away takes the child with it, and the child hears of it.
     mSystem.removeForeignWindow(host);

@@ -189,14 +189,14 @@ TEST_F(SaverAppTest, TestModeOpensACentredWindowAndEndsOnAKey) {
                                                        "keyDown", "destroy"}));
     const FakeWindowSystem::Window* window = onlyWindow();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->spec.kind, platform::NativeWindowKind::kOverlapped);
-    EXPECT_EQ(window->spec.title, "QLX Halvorine");
-    EXPECT_EQ(window->spec.x, (1280 - 1024) / 2);
-    EXPECT_EQ(window->spec.y, (1024 - 768) / 2);
-    EXPECT_EQ(window->spec.width, 1024);
-    EXPECT_EQ(window->spec.height, 768);
-    ASSERT_NE(window->spec.icon, nullptr);
-    EXPECT_EQ(window->spec.icon->width, 48);
+    EXPECT_EQ(window->request.kind, platform::NativeWindowKind::kOverlapped);
+    EXPECT_EQ(window->request.title, "QLX Halvorine");
+    EXPECT_EQ(window->request.x, (1280 - 1024) / 2);
+    EXPECT_EQ(window->request.y, (1024 - 768) / 2);
+    EXPECT_EQ(window->request.width, 1024);
+    EXPECT_EQ(window->request.height, 768);
+    ASSERT_NE(window->request.icon, nullptr);
+    EXPECT_EQ(window->request.icon->width, 48);
     EXPECT_TRUE(saver.windowVisibleAtDevice);
     EXPECT_TRUE(window->retired);
     EXPECT_TRUE(cursorHiddenWhileRunning);
@@ -232,8 +232,8 @@ TEST_F(SaverAppTest, TestModeOnANarrowScreenStartsLeftOfIt) {
     });
     const FakeWindowSystem::Window* window = onlyWindow();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->spec.x, -112);
-    EXPECT_EQ(window->spec.y, -84);
+    EXPECT_EQ(window->request.x, -112);
+    EXPECT_EQ(window->request.y, -84);
 }
 
 TEST_F(SaverAppTest, FullScreenCoversTheScreenAndSaysASaverRuns) {
@@ -249,11 +249,11 @@ TEST_F(SaverAppTest, FullScreenCoversTheScreenAndSaysASaverRuns) {
     EXPECT_EQ(result, 0);
     const FakeWindowSystem::Window* window = onlyWindow();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->spec.kind, platform::NativeWindowKind::kPopup);
-    EXPECT_TRUE(window->spec.fullScreen);
-    EXPECT_TRUE(window->spec.topmost);
-    EXPECT_EQ(window->spec.width, 800);
-    EXPECT_EQ(window->spec.height, 600);
+    EXPECT_EQ(window->request.kind, platform::NativeWindowKind::kPopup);
+    EXPECT_TRUE(window->request.fullScreen);
+    EXPECT_TRUE(window->request.topmost);
+    EXPECT_EQ(window->request.width, 800);
+    EXPECT_EQ(window->request.height, 600);
     EXPECT_TRUE(saver.settings().fullScreen);
     EXPECT_EQ(saver.settings().width, 800);
     EXPECT_EQ(saver.settings().height, 600);
@@ -292,12 +292,12 @@ TEST_F(SaverAppTest, PreviewWaitsHalfASecondInsideTheHostThenEndsWithIt) {
     EXPECT_FALSE(saver.previewWaiting());
     const FakeWindowSystem::Window* window = onlyWindow();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->spec.kind, platform::NativeWindowKind::kChild);
-    EXPECT_EQ(window->spec.parent, hostHandle());
-    EXPECT_EQ(window->spec.x, 0);
-    EXPECT_EQ(window->spec.y, 0);
-    EXPECT_EQ(window->spec.width, 320);
-    EXPECT_EQ(window->spec.height, 240);
+    EXPECT_EQ(window->request.kind, platform::NativeWindowKind::kChild);
+    EXPECT_EQ(window->request.parent, hostHandle());
+    EXPECT_EQ(window->request.x, 0);
+    EXPECT_EQ(window->request.y, 0);
+    EXPECT_EQ(window->request.width, 320);
+    EXPECT_EQ(window->request.height, 240);
     // The device gets the settings' 1024 x 768 and draws windowed.
     EXPECT_FALSE(saver.settings().fullScreen);
     EXPECT_TRUE(saver.settings().isPreview);
