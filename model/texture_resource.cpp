@@ -17,9 +17,8 @@ HRESULT loadTextureResource(IDirect3DDevice9* device, LPCWSTR type, LPCWSTR name
     if (bytes != nullptr) {
         // The resource stays mapped with the executable; nothing to free.
         const HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
-            device, bytes, size, D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN,
-            D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE, D3DX_FILTER_BOX, 0xFF000000, nullptr, nullptr,
-            texture);
+            device, bytes, size, D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+            D3DX_FILTER_TRIANGLE, D3DX_FILTER_BOX, 0xFF000000, nullptr, nullptr, texture);
         if (FAILED(hr)) {
             return hr;
         }

@@ -10,17 +10,17 @@ namespace {
 // Process-wide: where message boxes go; empty means stderr.
 MessageBoxPresenter gPresenter;
 
-int writeToStderr(const MessageBoxRequest& request) {
+int showMessageBox(const MessageBoxRequest& request) {
+    return gPresenter ? gPresenter(request) : writeMessageBoxToStderr(request);
+}
+
+} // namespace
+
+int writeMessageBoxToStderr(const MessageBoxRequest& request) {
     std::fprintf(stderr, "%s: %s\n", utf16ToUtf8(request.caption).c_str(),
                  utf16ToUtf8(request.text).c_str());
     return IDOK;
 }
-
-int showMessageBox(const MessageBoxRequest& request) {
-    return gPresenter ? gPresenter(request) : writeToStderr(request);
-}
-
-} // namespace
 
 MessageBoxPresenter installMessageBoxPresenter(MessageBoxPresenter presenter) {
     MessageBoxPresenter previous = std::move(gPresenter);

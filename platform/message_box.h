@@ -1,4 +1,4 @@
-// Message boxes. Without a presenter installed (the shell installs one that shows a dialog
+// Message boxes. Without a presenter installed (the program installs the desktop one, a dialog
 // when a display exists) the text goes to stderr as one line, "caption: text", in UTF-8.
 #pragma once
 
@@ -33,6 +33,13 @@ using MessageBoxPresenter = std::function<int(const MessageBoxRequest&)>;
 // Installs the presenter every message box goes to and returns the previous one; an empty
 // function restores the stderr line. Process-wide.
 MessageBoxPresenter installMessageBoxPresenter(MessageBoxPresenter presenter);
+
+// The stderr line ("caption: text", UTF-8) that stands in for a box without a display.
+int writeMessageBoxToStderr(const MessageBoxRequest& request);
+
+// Shows the box as an SDL dialog when a display exists (owned by the request's window when it
+// has one), and as the stderr line otherwise. The program installs it at start.
+MessageBoxPresenter desktopMessageBoxPresenter();
 
 // Records every message box shown while it lives instead of showing it.
 class ScopedMessageBoxCapture {

@@ -1,7 +1,6 @@
-#include "model/model_object.h"
-
 #include "gfx/device_factory.h"
 #include "gfx/inspection.h"
+#include "model/model_object.h"
 #include "platform/message_box.h"
 #include "platform/resources.h"
 
@@ -111,9 +110,9 @@ TEST_F(ModelObjectTest, DrawSetsEachMaterialAndTextureBeforeItsSubset) {
     const std::string first = "SetTexture(0, " + gfx::objectName(model.texture(0)) + ")";
     const std::string second = "SetTexture(0, " + gfx::objectName(model.texture(1)) + ")";
     // The third material has no faces, so its subset draws nothing.
-    EXPECT_THAT(calls, ElementsAre("SetMaterial", first, "DrawIndexedPrimitive", "SetMaterial",
-                                   second, "DrawIndexedPrimitive", "SetMaterial",
-                                   "SetTexture(0, NULL)"));
+    EXPECT_THAT(calls,
+                ElementsAre("SetMaterial", first, "DrawIndexedPrimitive", "SetMaterial", second,
+                            "DrawIndexedPrimitive", "SetMaterial", "SetTexture(0, NULL)"));
 }
 
 TEST_F(ModelObjectTest, PlacementTurnsAboutYThenMoves) {

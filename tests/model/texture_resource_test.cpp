@@ -1,6 +1,5 @@
-#include "model/texture_resource.h"
-
 #include "gfx/device_factory.h"
+#include "model/texture_resource.h"
 #include "platform/resources.h"
 #include "texture/image_info.h"
 

@@ -1,0 +1,66 @@
+// The process around the program: its command line, the calling thread's priority, and the
+// termination signals, which end the saver the way closing its window does.
+#pragma once
+
+#include "platform/win_types.h"
+
+#include <span>
+#include <string>
+#include <vector>
+
+inline constexpr int THREAD_PRIORITY_IDLE = -15;
+inline constexpr int THREAD_PRIORITY_LOWEST = -2;
+inline constexpr int THREAD_PRIORITY_BELOW_NORMAL = -1;
+inline constexpr int THREAD_PRIORITY_NORMAL = 0;
+inline constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
+inline constexpr int THREAD_PRIORITY_HIGHEST = 2;
+inline constexpr int THREAD_PRIORITY_TIME_CRITICAL = 15;
+
+// The command line the Windows way: the program path in double quotes, then the arguments
+// separated by spaces, each one that is empty or holds white space in double quotes (a quote
+// inside is written \"). Never null; empty before setProcessArguments.
+LPWSTR GetCommandLineW();
+
+// The pseudo handle that names the calling thread.
+HANDLE GetCurrentThread();
+
+// THREAD_PRIORITY_IDLE moves the thread to SCHED_IDLE and THREAD_PRIORITY_NORMAL to SCHED_OTHER;
+// the levels between have no counterpart for an unprivileged thread and are refused (FALSE), as
+// is any handle but GetCurrentThread()'s.
+BOOL SetThreadPriority(HANDLE thread, int priority);
+
+namespace halv::platform {
+
+// Records main's arguments (UTF-8) as the process's command line. Called once, first thing.
+void setProcessArguments(int argc, const char* const* argv);
+
+// The arguments after the program name.
+const std::vector<std::string>& processArguments();
+
+// argv rebuilt as GetCommandLineW gives it.
+std::u16string commandLineFromArguments(std::span<const std::string> argv);
+
+// Replaces the command line and the arguments for its lifetime (tests).
+class ScopedCommandLine {
+public:
+    explicit ScopedCommandLine(std::vector<std::string> argv);
+    ~ScopedCommandLine();
+    ScopedCommandLine(const ScopedCommandLine&) = delete;
+    ScopedCommandLine& operator=(const ScopedCommandLine&) = delete;
+
+private:
+    std::u16string mPreviousLine;
+    std::vector<std::string> mPreviousArguments;
+};
+
+// SIGTERM and SIGINT only set a flag; the message pump sees it and destroys the program's
+// windows, so the normal teardown runs and the exit code stays 0.
+void installTerminationHandlers();
+
+// What the handlers do (tests call it directly).
+void requestTermination();
+
+// True once after each request: reading it clears it.
+bool takeTerminationRequest();
+
+} // namespace halv::platform
