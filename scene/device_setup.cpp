@@ -1,5 +1,9 @@
 #include "scene/device_setup.h"
 
+#include "platform/debug_output.h"
+
+#include <cstdio>
+
 namespace halv::scene {
 
 HRESULT createSceneDevice(IDirect3D9* direct3d, HWND window, int width, int height, bool fullScreen,
@@ -53,9 +57,14 @@ HRESULT createSceneDevice(IDirect3D9* direct3d, HWND window, int width, int heig
     }
 
     IDirect3DDevice9* created = nullptr;
-    if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, behavior,
-                                      &parameters, &created)) ||
-        created == nullptr) {
+    const HRESULT result = direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                                  behavior, &parameters, &created);
+    if (FAILED(result) || created == nullptr) {
+        // The saver ends quietly without a device; the debug channel says why.
+        char text[64];
+        std::snprintf(text, sizeof(text), "halvorine: CreateDevice failed (0x%08X)\n",
+                      static_cast<unsigned>(result));
+        OutputDebugStringA(text);
         return E_FAIL;
     }
     *device = created;
