@@ -3,8 +3,8 @@
 // priority and holds the preview back for half a second.
 #pragma once
 
-#include "shell/screensaver_app.h"
 #include "scene/station_scene.h"
+#include "shell/screensaver_app.h"
 
 namespace halv::shell {
 
