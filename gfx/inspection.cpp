@@ -129,6 +129,15 @@ HRESULT resetDrawStats(IDirect3DDevice9* device) noexcept {
     return D3D_OK;
 }
 
+HRESULT setRenderingSkipped(IDirect3DDevice9* device, bool skipped) noexcept {
+    detail::Device* ours = deviceOf(device);
+    if (ours == nullptr) {
+        return D3DERR_INVALIDCALL;
+    }
+    ours->setRenderingSkipped(skipped);
+    return D3D_OK;
+}
+
 HRESULT captureState(IDirect3DDevice9* device, DeviceStateSnapshot* snapshot) noexcept {
     detail::Device* ours = deviceOf(device);
     if (ours == nullptr || snapshot == nullptr) {

@@ -66,6 +66,11 @@ struct DrawStats {
 HRESULT getDrawStats(IDirect3DDevice9* device, DrawStats* stats) noexcept;
 HRESULT resetDrawStats(IDirect3DDevice9* device) noexcept;
 
+// While skipped, Clear, draws and Present are checked, logged and counted as usual, but the
+// renderer carries none of them out: a recorder runs a show quickly up to the frames it wants
+// drawn, with every resource and state evolving as when drawn. Off for a new device.
+HRESULT setRenderingSkipped(IDirect3DDevice9* device, bool skipped) noexcept;
+
 struct LightSnapshot {
     D3DLIGHT9 light;
     bool enabled;

@@ -3,15 +3,15 @@
 // priority and holds the preview back for half a second.
 #pragma once
 
+#include "scene/station_scene.h"
 #include "shell/screensaver_app.h"
-#include "shell/stand_in_scene.h"
 
 namespace halv::shell {
 
 // The scene the saver plays. What the shell needs of it: a constructor without arguments,
 // initialise(HWND, int width, int height, bool fullScreen) -> HRESULT (negative on failure),
 // runFrame() -> HRESULT (ignored), and a virtual destructor.
-using SaverScene = StandInScene;
+using SaverScene = scene::StationScene;
 
 // The preview's start delay timer.
 inline constexpr UINT_PTR kPreviewTimer = 1;

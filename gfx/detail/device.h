@@ -249,6 +249,7 @@ public:
     void clearLog() noexcept { mLog.clear(); }
     const DrawStats& stats() const noexcept { return mStats; }
     void resetStats() noexcept { mStats = DrawStats{}; }
+    void setRenderingSkipped(bool skipped) noexcept { mSkipRendering = skipped; }
     const DeviceStateSnapshot& state() const noexcept { return mState; }
     Renderer& renderer() const noexcept { return *mRenderer; }
 
@@ -310,6 +311,8 @@ private:
     BOOL mCursorVisible = FALSE;
 
     bool mLogging = false;
+    // Clear, draws and Present are checked and counted but not carried out.
+    bool mSkipRendering = false;
     std::vector<CallRecord> mLog;
     DrawStats mStats;
 };

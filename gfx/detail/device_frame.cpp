@@ -139,7 +139,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     if (request.rects.empty()) {
         return D3D_OK;
     }
-    const HRESULT hr = mRenderer->clear(request);
+    const HRESULT hr = mSkipRendering ? D3D_OK : mRenderer->clear(request);
     if (SUCCEEDED(hr)) {
         ++mStats.clears;
     }
@@ -196,7 +196,7 @@ static bool streamsHold(const DrawRequest& request, std::uint64_t last) {
 }
 
 HRESULT Device::submitDraw(DrawRequest& request) noexcept {
-    const HRESULT hr = mRenderer->draw(request);
+    const HRESULT hr = mSkipRendering ? D3D_OK : mRenderer->draw(request);
     if (SUCCEEDED(hr)) {
         ++mStats.drawCalls;
         if (request.indexed) {
@@ -448,7 +448,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (destWindowOverride != nullptr && destWindowOverride != mSwap.window) {
         return D3DERR_INVALIDCALL;
     }
-    const HRESULT hr = mRenderer->present();
+    const HRESULT hr = mSkipRendering ? D3D_OK : mRenderer->present();
     if (SUCCEEDED(hr)) {
         ++mStats.presents;
     }

@@ -429,6 +429,8 @@ private:
     GLuint mResolveFramebuffer = 0;
     GLuint mResolveBuffer = 0;
     GLint mSamples = 0;
+    // Headless: the fence of the last presented frame, waited for at the next Present.
+    GLsync mFrameFence = nullptr;
     bool mHasStencil = false;
     bool mMirrorClamp = false;
     float mMaxPointSize = 1.0f;
@@ -462,6 +464,9 @@ private:
 GlRenderer::~GlRenderer() {
     if (!mContext->makeCurrent()) {
         return;
+    }
+    if (mFrameFence != nullptr) {
+        glDeleteSync(mFrameFence);
     }
     glDeleteProgram(mProgram);
     glDeleteBuffers(1, &mUniformBuffer);
@@ -1214,6 +1219,15 @@ HRESULT GlRenderer::present() noexcept {
         mContext->swapBuffers();
         glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
     } else {
+        // Without a window nothing paces the frames, and a software rasteriser would queue
+        // them (and their memory) without bound. As a swap chain does, keep one frame in
+        // flight: wait for the previous one before handing this one over.
+        constexpr GLuint64 kWaitForever = ~GLuint64{0};
+        if (mFrameFence != nullptr) {
+            glClientWaitSync(mFrameFence, GL_SYNC_FLUSH_COMMANDS_BIT, kWaitForever);
+            glDeleteSync(mFrameFence);
+        }
+        mFrameFence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
         mContext->swapBuffers();
     }
     checkGl("present");

@@ -165,6 +165,36 @@ TEST_F(GlRender, ClearFillsTheViewportOrItsRectangles) {
     EXPECT_EQ(result.at(16, 16), 0xFF000064u);
 }
 
+TEST_F(GlRender, SkippedRenderingCountsButLeavesThePixels) {
+    clear(0xFF000064);
+    ASSERT_EQ(resetDrawStats(device.get()), D3D_OK);
+    ASSERT_EQ(setRenderingSkipped(device.get(), true), D3D_OK);
+    clear(0xFFFF0000);
+    draw(D3DPT_TRIANGLELIST, kVertexFvf, quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF), 2);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    DrawStats stats;
+    ASSERT_EQ(getDrawStats(device.get(), &stats), D3D_OK);
+    EXPECT_EQ(stats.clears, 1u);
+    EXPECT_EQ(stats.drawCalls, 1u);
+    EXPECT_EQ(stats.presents, 1u);
+    EXPECT_EQ(image().at(5, 5), 0xFF000064u);
+
+    // Drawing again afterwards uses what changed meanwhile.
+    ASSERT_EQ(setRenderingSkipped(device.get(), false), D3D_OK);
+    draw(D3DPT_TRIANGLELIST, kVertexFvf, quad(-1, -1, 1, 1, 0.5f, 0xFF00FF00), 2);
+    EXPECT_EQ(image().at(5, 5), 0xFF00FF00u);
+}
+
+TEST_F(GlRender, HeadlessPresentsFollowOneAnother) {
+    // Each Present waits for the frame before it; the frames stay in order.
+    const D3DCOLOR kColours[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF123456};
+    for (D3DCOLOR colour : kColours) {
+        clear(colour);
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+    EXPECT_EQ(image().at(3, 3), 0xFF123456u);
+}
+
 TEST_F(GlRender, PixelCentresSitOnIntegerCoordinates) {
     // Edges at screen x 0.5 and 4.5 (y 2.5 and 6.5): the pixels whose centres 1..4 (3..6)
     // lie inside are covered, the ones with centres on no edge outside are not.

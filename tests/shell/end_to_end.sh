@@ -3,7 +3,7 @@
 #
 #   end_to_end.sh HALVORINE windows   modes, windows, input, signals, hosts (no GL needed: the
 #                                     saver runs with HALVORINE_RENDERER=null)
-#   end_to_end.sh HALVORINE drawing   frames reach the screen (needs an OpenGL device)
+#   end_to_end.sh HALVORINE drawing   the show reaches the screen (needs an OpenGL device)
 #
 # Exits 77 (skipped) when xvfb-run or the X tools are missing, and for "drawing" when the saver
 # cannot create its device here. Every wait polls with a deadline; nothing sleeps blindly.
@@ -151,21 +151,53 @@ start_host() {
     host_id=$(wait_for_window "$1" 10000)
 }
 
-pixel_at() {
-    import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}'
+# The mean grey (0-255, whole number) of the size x size square centred on ($3, $4) of image $1;
+# $2 is the square's size.
+mean_grey() {
+    local half=$(($2 / 2))
+    convert "$1" -crop "$2x$2+$(($3 - half))+$(($4 - half))" -colorspace gray \
+        -format '%[fx:round(mean*255)]' info: 2>/dev/null
 }
 
-# Waits up to $3 ms for the screen pixel at ($1, $2) to be the dark blue the saver clears to.
-wait_for_dark_blue() {
-    local deadline=$(($(now_ms) + $3)) seen
+# The number of pixels brighter than 35% grey in the w x h rectangle at (x, y) of image $1.
+bright_pixels() {
+    convert "$1" -crop "$2x$3+$4+$5" -colorspace gray -threshold 35% \
+        -format '%[fx:round(mean*w*h)]' info: 2>/dev/null
+}
+
+# What the first shot shows in the client area w x h at (x, y) of screenshot $1: the planet
+# around where the projection puts (-2, -1, 10), 0.319 of the width across and 0.621 of the
+# height down; the station around (9.5, 3.5, 38.8), at 0.722 and 0.391; stars in the empty sky
+# at the top left (only where the area is large enough to count them). The sky between them is
+# nearly black, the lit bodies clearly brighter. Sets `seen` to what was measured.
+shows_first_shot() {
+    local file=$1 x=$2 y=$3 w=$4 h=$5 planet station sky stars box
+    box=$((w * 41 / 1024 + 1))
+    planet=$(mean_grey "$file" "$box" $((x + w * 319 / 1000)) $((y + h * 621 / 1000)))
+    station=$(mean_grey "$file" $((box / 2 + 1)) $((x + w * 722 / 1000)) $((y + h * 391 / 1000)))
+    sky=$(mean_grey "$file" "$box" $((x + w * 586 / 1000)) $((y + h * 677 / 1000)))
+    seen="planet $planet, station $station, sky $sky"
+    [ -n "$planet" ] && [ -n "$station" ] && [ -n "$sky" ] || return 1
+    [ "$planet" -ge 12 ] && [ "$station" -ge 12 ] && [ "$sky" -le 6 ] || return 1
+    if [ "$w" -ge 640 ]; then
+        stars=$(bright_pixels "$file" $((w * 3 / 10)) $((h * 2 / 10)) $((x + w / 50)) $((y + h / 40)))
+        seen="$seen, stars $stars"
+        [ -n "$stars" ] && [ "$stars" -ge 10 ] || return 1
+    fi
+}
+
+# Waits up to $5 ms for the client area w x h at (x, y) ($1..$4) of the screen to show the
+# first shot. On failure the last screenshot is kept as $6 (a path) and `seen` says why.
+wait_for_first_shot() {
+    local deadline=$(($(now_ms) + $5))
     while [ "$(now_ms)" -lt "$deadline" ]; do
-        seen=$(pixel_at "$1" "$2")
-        if [ "$seen" = "#000064" ]; then
+        import -window root "$work/screen.png" 2>/dev/null
+        if shows_first_shot "$work/screen.png" "$1" "$2" "$3" "$4"; then
             return 0
         fi
-        sleep 0.05
+        sleep 0.1
     done
-    echo "pixel at $1,$2 is $seen" >&2
+    cp "$work/screen.png" "$6" 2>/dev/null
     return 1
 }
 
@@ -293,52 +325,59 @@ windows_cases() {
 }
 
 drawing_cases() {
-    local deadline pid
+    local id pid start x y width height
+    local keep=${TMPDIR:-/tmp}/halvorine-e2e
 
-    case_name="test window draws dark blue"
-    # The stand-in scene reports a device it cannot create on the debug channel; the window
-    # shows briefly before that, so wait for either the colour or the end.
+    case_name="test window shows the show"
+    # Without a device the saver says so on the debug channel and ends; the window shows
+    # briefly before that, so wait for the window and then for the picture or the end.
+    start=$(now_ms)
     start_saver probe HALVORINE_DEBUG=1 -- /t
-    deadline=$(($(now_ms) + 5000))
-    until [ "$(pixel_at 640 512)" = "#000064" ]; do
-        if ! kill -0 "$saver_pid" 2>/dev/null; then
-            wait "$saver_pid"
-            if grep -q "CreateDevice failed" "$work/probe.err"; then
-                echo "SKIP: the saver cannot create its device here: $(cat "$work/probe.err")"
-                exit 77
-            fi
-            fail "ended without drawing: $(cat "$work/probe.err")"
-            return
+    if ! id=$(wait_for_window "QLX Halvorine" 10000); then
+        if grep -q "CreateDevice failed" "$work/probe.err"; then
+            echo "SKIP: the saver cannot create its device here: $(cat "$work/probe.err")"
+            exit 77
         fi
-        if [ "$(now_ms)" -ge "$deadline" ]; then
-            fail "no dark blue in the window (pixel $(pixel_at 640 512))"
-            break
+        fail "no test window: $(cat "$work/probe.err")"
+        return
+    fi
+    read -r width height x y < <(geometry "$id" | tr 'x+' '  ')
+    if ! wait_for_first_shot "$x" "$y" "$width" "$height" 15000 "$keep-test.png"; then
+        if ! kill -0 "$saver_pid" 2>/dev/null && grep -q "CreateDevice failed" "$work/probe.err"; then
+            echo "SKIP: the saver cannot create its device here: $(cat "$work/probe.err")"
+            exit 77
         fi
-        sleep 0.05
-    done
-    kill -TERM "$saver_pid"
-    expect_exit_zero "$saver_pid" 2000 "$saver_err"
+        fail "the first shot is not on the screen ($seen); screenshot in $keep-test.png"
+    fi
+    # Three seconds of the show in all, then a key ends it.
+    stays_running "$saver_pid" $((start + 3000 - $(now_ms))) || fail "ended by itself"
+    xdotool mousemove $((x + 10)) $((y + 10)) key Escape
+    expect_exit_zero "$saver_pid" 3000 "$saver_err"
 
-    case_name="xscreensaver window draws dark blue"
+    case_name="xscreensaver window shows the show"
     if start_host "halv xscreensaver host" 400x300 xscreensaver; then
         XSCREENSAVER_WINDOW=$(printf '0x%X' "$host_id") /bin/sh -c "exec '$saver' --root" \
             >"$work/xss.out" 2>&1 &
         pid=$!
         started_pids+=("$pid")
-        wait_for_dark_blue 220 170 5000 || fail "no dark blue in the host window"
+        read -r width height x y < <(geometry "$host_id" | tr 'x+' '  ')
+        wait_for_first_shot "$x" "$y" "$width" "$height" 15000 "$keep-xscreensaver.png" ||
+            fail "not in the host window ($seen); screenshot in $keep-xscreensaver.png"
         kill -TERM "$pid"
-        expect_exit_zero "$pid" 2000 "$work/xss.out"
+        expect_exit_zero "$pid" 3000 "$work/xss.out"
         kill "$host_pid"
     else
         fail "no host window"
     fi
 
-    case_name="preview draws dark blue"
+    case_name="preview shows the show"
     if start_host "halv preview host" 320x240 preview; then
         start_saver preview -- /p "$((host_id))"
-        wait_for_dark_blue 180 140 5000 || fail "no dark blue in the preview"
+        read -r width height x y < <(geometry "$host_id" | tr 'x+' '  ')
+        wait_for_first_shot "$x" "$y" "$width" "$height" 15000 "$keep-preview.png" ||
+            fail "not in the preview ($seen); screenshot in $keep-preview.png"
         kill "$host_pid"
-        expect_exit_zero "$saver_pid" 2000 "$saver_err"
+        expect_exit_zero "$saver_pid" 3000 "$saver_err"
     else
         fail "no host window: $(cat "$work/host.err"; xwininfo -root -tree | grep -v 'has no name')"
     fi

@@ -8,6 +8,7 @@
 #include "platform/process.h"
 #include "platform/resources.h"
 #include "platform/timing.h"
+#include "scene/detail/show_clocks.h"
 #include "shell/station_saver_app.h"
 
 #include <gtest/gtest.h>
@@ -131,7 +132,11 @@ gfx::Direct3DOptions nullRenderer() {
 
 class SaverAppTest : public testing::Test {
 protected:
-    SaverAppTest() { ScreensaverApp::mouseTracker() = MouseMoveTracker{}; }
+    SaverAppTest() {
+        ScreensaverApp::mouseTracker() = MouseMoveTracker{};
+        // Each run is a new show from its first frame, as in a new process.
+        scene::detail::resetShowClocksForTesting();
+    }
 
     void TearDown() override {
         mInstalled.reset();

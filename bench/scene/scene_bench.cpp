@@ -1,0 +1,250 @@
+// The show's figures: start-up from process start to the first Present (headless, every
+// resource), the CPU time of a frame on the null renderer with the limiter's sleeps taken by a
+// fake clock, and the frame rate and peak resident memory of the whole show drawn at 1024x768
+// on the headless renderer (Mesa's llvmpipe where there is no GPU) with the limiter off.
+// The start-up and the whole show each run in a child process of this executable, so that
+// process start, loading and peak memory are measured as the saver would see them.
+#include "gfx/device_factory.h"
+#include "gfx/inspection.h"
+#include "platform/random.h"
+#include "platform/timing.h"
+#include "scene/detail/show_clocks.h"
+#include "scene/station_scene.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using halv::scene::StationScene;
+using WallClock = std::chrono::steady_clock;
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+// The whole show: three cycles, one per shot, a frame every quarter second.
+constexpr double kShowSeconds = 3 * 45.0;
+constexpr double kShowStepSeconds = 0.25;
+
+halv::gfx::Direct3DOptions rendererOptions(halv::gfx::RendererKind kind) {
+    halv::gfx::Direct3DOptions options;
+    options.renderer = kind;
+    return options;
+}
+
+// --- Children ------------------------------------------------------------------------------
+
+// Starts the show on the real clock and reports when the first Present has returned.
+int startupChild(int reportFd) {
+    const halv::gfx::ScopedDirect3DOptions headless(
+        rendererOptions(halv::gfx::RendererKind::kHeadless));
+    StationScene scene;
+    if (FAILED(scene.initialise(nullptr, kWidth, kHeight, true))) {
+        return 1;
+    }
+    scene.runFrame();
+    const char done = 1;
+    return write(reportFd, &done, 1) == 1 ? 0 : 1;
+}
+
+// Plays the whole show at 1024x768 with the limiter off (the fake clock moves more than a
+// frame's interval each time) and reports the frame rate.
+int showChild(int reportFd, halv::gfx::RendererKind renderer) {
+    const halv::gfx::ScopedDirect3DOptions useRenderer(rendererOptions(renderer));
+    halv::platform::FakeClock clock(0);
+    const halv::platform::ScopedClock useClock(&clock);
+    StationScene scene;
+    if (FAILED(scene.initialise(nullptr, kWidth, kHeight, true))) {
+        return 1;
+    }
+    const auto frames = static_cast<int>(kShowSeconds / kShowStepSeconds);
+    const auto step = static_cast<std::int64_t>(kShowStepSeconds * 1e9);
+    const int sleepsBefore = clock.sleepCalls();
+    const WallClock::time_point start = WallClock::now();
+    for (int i = 0; i < frames; ++i) {
+        clock.advanceNanoseconds(step);
+        scene.runFrame();
+    }
+    // The renderer may still be working on the last frames; reading one back waits for them.
+    if (renderer != halv::gfx::RendererKind::kNull) {
+        halv::gfx::BackBufferImage last;
+        halv::gfx::readBackBuffer(scene.device(), &last);
+    }
+    const double seconds = std::chrono::duration<double>(WallClock::now() - start).count();
+    // One interval on the first frame only: the limiter never held a later one back.
+    const int sleeps = clock.sleepCalls() - sleepsBefore;
+    char report[128];
+    const int length = std::snprintf(report, sizeof(report), "%d %.6f %d", frames, seconds, sleeps);
+    return write(reportFd, report, static_cast<std::size_t>(length)) == length ? 0 : 1;
+}
+
+struct ChildResult {
+    bool ok = false;
+    std::string report;
+    // From the first byte of the report back to the spawn.
+    double secondsToReport = 0.0;
+    long peakResidentKb = 0;
+};
+
+ChildResult runChild(const char* mode) {
+    ChildResult result;
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return result;
+    }
+    const std::string fd = std::to_string(fds[1]);
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    if (length <= 0) {
+        return result;
+    }
+    self[length] = '\0';
+    char* const argv[] = {self, const_cast<char*>(mode), const_cast<char*>(fd.c_str()), nullptr};
+    const WallClock::time_point start = WallClock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, self, nullptr, nullptr, argv, environ);
+    close(fds[1]);
+    if (spawned != 0) {
+        close(fds[0]);
+        return result;
+    }
+    char buffer[256];
+    ssize_t got = read(fds[0], buffer, sizeof(buffer) - 1);
+    result.secondsToReport = std::chrono::duration<double>(WallClock::now() - start).count();
+    while (got > 0) {
+        result.report.append(buffer, static_cast<std::size_t>(got));
+        got = read(fds[0], buffer, sizeof(buffer) - 1);
+    }
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+        !result.report.empty()) {
+        result.ok = true;
+        result.peakResidentKb = usage.ru_maxrss;
+    }
+    return result;
+}
+
+// --- Benchmarks ----------------------------------------------------------------------------
+
+// Goal: under 300 ms from process start to the first Present, headless, with every resource.
+void BM_StartupToFirstPresent(benchmark::State& state) {
+    for (auto _ : state) {
+        const ChildResult child = runChild("--startup-child");
+        if (!child.ok) {
+            state.SkipWithError("the headless show could not start (no EGL or OpenGL 3.3?)");
+            return;
+        }
+        state.SetIterationTime(child.secondsToReport);
+    }
+    state.counters["goal_ms"] = 300;
+}
+BENCHMARK(BM_StartupToFirstPresent)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// Goal: the whole show's frame rate at 1024x768 on llvmpipe, reported; peak resident memory
+// under 150 MB. With the null renderer: the show's own memory, without any GL driver.
+void BM_WholeShow1024x768(benchmark::State& state) {
+    const bool headless = state.range(0) == 1;
+    for (auto _ : state) {
+        const ChildResult child = runChild(headless ? "--show-child" : "--show-child-null");
+        int frames = 0;
+        double seconds = 0.0;
+        int sleeps = 0;
+        if (!child.ok ||
+            std::sscanf(child.report.c_str(), "%d %lf %d", &frames, &seconds, &sleeps) != 3) {
+            state.SkipWithError("the headless show could not start (no EGL or OpenGL 3.3?)");
+            return;
+        }
+        state.SetIterationTime(seconds);
+        state.counters["frames"] = frames;
+        if (headless) {
+            state.counters["fps"] = frames / seconds;
+        }
+        state.counters["peak_RSS_MB"] = static_cast<double>(child.peakResidentKb) / 1024.0;
+        state.counters["goal_RSS_MB"] = 150;
+        state.counters["limiter_sleeps"] = sleeps;
+    }
+}
+BENCHMARK(BM_WholeShow1024x768)
+    ->ArgName("headless")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Goal: under 0.2 ms of CPU per frame on the null renderer. The fake clock takes the limiter's
+// sleeps, so only the frame's own work counts; `phase` picks where in the show the frames lie.
+void BM_RunFrameNullRenderer(benchmark::State& state) {
+    const double firstSeconds = state.range(0) == 0 ? 1.0 : 16.2;
+    const double lastSeconds = state.range(0) == 0 ? 14.0 : 44.0;
+    halv::scene::detail::resetShowClocksForTesting();
+    halv::platform::srand(1);
+    const halv::gfx::ScopedDirect3DOptions null(rendererOptions(halv::gfx::RendererKind::kNull));
+    halv::platform::FakeClock clock(0);
+    const halv::platform::ScopedClock useClock(&clock);
+    StationScene scene;
+    if (FAILED(scene.initialise(nullptr, kWidth, kHeight, true))) {
+        state.SkipWithError("the scene could not start");
+        return;
+    }
+    const auto toNanoseconds = [](double seconds) {
+        return static_cast<std::int64_t>(seconds * 1e9);
+    };
+    // Run up to the phase as the show would, then keep to it: when the frames leave it, the
+    // show's clocks are turned back by the same amount (the burst replays its flight).
+    constexpr std::int64_t kStep = 10'000'000;
+    while (clock.nanoseconds() < toNanoseconds(firstSeconds)) {
+        clock.advanceNanoseconds(kStep);
+        scene.runFrame();
+    }
+    halv::scene::detail::ShowClocks& clocks = halv::scene::detail::showClocks();
+    const auto rewindMs = static_cast<DWORD>((lastSeconds - firstSeconds) * 1000.0);
+    for (auto _ : state) {
+        clock.advanceNanoseconds(kStep);
+        if (halv::scene::detail::elapsedSeconds(timeGetTime(), clocks.cycleStartMs) > lastSeconds) {
+            clocks.cycleStartMs += rewindMs;
+            clocks.debrisLaunchMs += rewindMs;
+        }
+        scene.runFrame();
+    }
+    state.counters["goal_ms"] = 0.2;
+    state.counters["debris_drawn"] = scene.show().flags.particlesActive ? 1 : 0;
+}
+BENCHMARK(BM_RunFrameNullRenderer)->ArgName("phase")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--startup-child") {
+        return startupChild(std::atoi(argv[2]));
+    }
+    if (argc == 3 && std::string_view(argv[1]) == "--show-child") {
+        return showChild(std::atoi(argv[2]), halv::gfx::RendererKind::kHeadless);
+    }
+    if (argc == 3 && std::string_view(argv[1]) == "--show-child-null") {
+        return showChild(std::atoi(argv[2]), halv::gfx::RendererKind::kNull);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    std::printf("Machine: a noisy shared 2-core box; the headless renderer is Mesa llvmpipe unless "
+                "a GPU is present.\n");
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
