@@ -4,42 +4,56 @@
 
 #include "math/vector_math.h"
 #include "platform/bytes.h"
+#include "platform/debug_output.h"
 #include "xfile/detail/allocation_guard.h"
 #include "xfile/detail/mesh_assembly.h"
+#include "xfile/detail/parse_context.h"
 #include "xfile/standard_templates.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace halv::xfile::detail {
 namespace {
 
 using platform::ComRef;
 
+// A fixed limit stopped the load: says which on the debugger channel.
+HRESULT limitReached(const char* what) {
+    OutputDebugStringA((std::string("D3DX: (ERROR) .x load stopped: ") + what + "\r\n").c_str());
+    return E_FAIL;
+}
+
 class Walker {
 public:
-    Walker(DWORD options, IDirect3DDevice9* device)
+    Walker(DWORD options, IDirect3DDevice9* device, const MemoryBudget& budget)
         : mOptions(options)
-        , mDevice(device) {}
+        , mDevice(device)
+        , mBudget(budget) {}
 
     // Visits `object` with `transform`, the transform of the frame it stands in.
     HRESULT walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth);
 
     std::vector<BuiltMesh>& parts() { return mParts; }
+    MemoryBudget& budget() { return mBudget; }
 
 private:
     HRESULT addMesh(ID3DXFileData* object, const D3DXMATRIX& transform);
 
     DWORD mOptions;
     IDirect3DDevice9* mDevice;
-    LoadBudget mBudget;
+    MemoryBudget mBudget;
     std::uint64_t mVisits = 0;
     std::vector<BuiltMesh> mParts;
 };
 
 HRESULT Walker::walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth) {
-    if (depth > kMaxFrameDepth || ++mVisits > kMaxVisitedObjects) {
-        return E_FAIL;
+    if (depth > kMaxFrameDepth) {
+        return limitReached("frames nest deeper than 256 levels");
+    }
+    if (++mVisits > kMaxVisitedObjects) {
+        return limitReached("more than 1048576 objects visited through references");
     }
     GUID type = GUID_NULL;
     object->GetType(&type);
@@ -84,10 +98,14 @@ HRESULT Walker::walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth) {
 
 HRESULT Walker::addMesh(ID3DXFileData* object, const D3DXMATRIX& transform) {
     if (mParts.size() >= kMaxMeshes) {
-        return E_FAIL;
+        return limitReached("more than 16384 meshes");
     }
     BuiltMesh part;
     HRESULT hr = buildMesh(object, mOptions, mDevice, &mBudget, &part);
+    if (hr == E_OUTOFMEMORY) {
+        OutputDebugStringA("D3DX: (ERROR) .x load stopped: its meshes need more memory than a "
+                           "file of this size may take\r\n");
+    }
     if (hr == D3DXERR_LOADEDMESHASNODATA) {
         return D3D_OK;
     }
@@ -169,8 +187,9 @@ HRESULT mergeDeclarations(const Declaration& a, const Declaration& b, Declaratio
 
 } // namespace
 
-HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltMesh* merged) {
-    if (parts.empty() || device == nullptr ||
+HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, MemoryBudget* budget,
+                    BuiltMesh* merged) {
+    if (parts.empty() || device == nullptr || budget == nullptr ||
         std::any_of(parts.begin(), parts.end(), [](const BuiltMesh& part) { return !part.mesh; })) {
         return D3DXERR_INVALIDDATA;
     }
@@ -206,10 +225,15 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltM
         }
     }
     if (faces > 0xFFFFFFFFu || vertices > 0xFFFFFFFFu) {
-        return E_OUTOFMEMORY;
+        limitReached("the meshes together hold more than 2^32 - 1 faces or vertices");
+        return D3DXERR_INVALIDDATA;
     }
     if (faces > kMaxFaces16 || vertices > kMaxVertices16) {
         options |= D3DXMESH_32BIT;
+    }
+    // The merged mesh next to its parts, and the index and adjacency lists that fill it.
+    if (!budget->take(vertices * layout.vertexSize + faces * (12 + 4 + 12 + 12))) {
+        return E_OUTOFMEMORY;
     }
 
     ComRef<MeshObject> result;
@@ -225,6 +249,17 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltM
     std::vector<D3DXATTRIBUTERANGE> table;
     bool tableValid = true;
     std::vector<MaterialRecord> materials;
+    // Each part's ids name its own materials, after those of the parts before it. Where some
+    // part has materials, a part without gets the default one, so that its ids name a material
+    // of its own instead of the next part's first or none at all. Where none has, every face
+    // keeps id 0 and the one default material the loader adds.
+    const bool anyMaterials = std::any_of(
+        parts.begin(), parts.end(), [](const BuiltMesh& part) { return !part.materials.empty(); });
+    for (BuiltMesh& part : parts) {
+        if (anyMaterials && part.materials.empty()) {
+            part.materials.push_back(defaultMaterial());
+        }
+    }
     std::vector<DWORD>& attributes = result->attributes();
 
     LPVOID locked = nullptr;
@@ -266,12 +301,29 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltM
             adjacency.push_back(neighbour == 0xFFFFFFFF ? neighbour : neighbour + faceBase);
         }
         // Each part is sorted and its ids come after the previous parts' ids, so the tables
-        // line up one after another.
+        // line up one after another, one record per id.
         tableValid = tableValid && mesh.attributeTableValid();
         for (const D3DXATTRIBUTERANGE& record : mesh.attributeTable()) {
-            table.push_back({record.AttribId + materialBase, record.FaceStart + faceBase,
-                             record.FaceCount, record.VertexStart + vertexBase,
-                             record.VertexCount});
+            const D3DXATTRIBUTERANGE moved{record.AttribId + materialBase,
+                                           record.FaceStart + faceBase, record.FaceCount,
+                                           record.VertexStart + vertexBase, record.VertexCount};
+            if (table.empty() || moved.AttribId > table.back().AttribId) {
+                table.push_back(moved);
+                continue;
+            }
+            D3DXATTRIBUTERANGE& last = table.back();
+            if (moved.AttribId == last.AttribId &&
+                moved.FaceStart == last.FaceStart + last.FaceCount) {
+                // Parts without materials one after another: their faces form one range.
+                const DWORD vertexEnd = std::max(last.VertexStart + last.VertexCount,
+                                                 moved.VertexStart + moved.VertexCount);
+                last.VertexStart = std::min(last.VertexStart, moved.VertexStart);
+                last.VertexCount = vertexEnd - last.VertexStart;
+                last.FaceCount += moved.FaceCount;
+            } else {
+                // One record per id or none: without a table each subset is drawn run by run.
+                tableValid = false;
+            }
         }
         materials.insert(materials.end(), std::make_move_iterator(part.materials.begin()),
                          std::make_move_iterator(part.materials.end()));
@@ -299,7 +351,7 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltM
 
 HRESULT assembleMesh(ID3DXFileEnumObject* file, DWORD options, IDirect3DDevice9* device,
                      const LoadRequest& request, LoadedMesh* loaded) {
-    Walker walker(options, device);
+    Walker walker(options, device, remainingBudget(file));
     SIZE_T count = 0;
     file->GetChildren(&count);
     for (SIZE_T i = 0; i < count; ++i) {
@@ -319,7 +371,7 @@ HRESULT assembleMesh(ID3DXFileEnumObject* file, DWORD options, IDirect3DDevice9*
         return E_FAIL;
     }
     BuiltMesh merged;
-    HRESULT hr = mergeMeshes(walker.parts(), device, &merged);
+    HRESULT hr = mergeMeshes(walker.parts(), device, &walker.budget(), &merged);
     if (FAILED(hr)) {
         return hr;
     }

@@ -278,10 +278,13 @@ public:
 
 private:
     HRESULT parse(std::span<const std::byte> bytes, ParsedFile* parsed) {
+        parsed->budget = detail::MemoryBudget::forInput(bytes.size());
         detail::PreparedFile prepared;
-        ReadFailure failure = detail::prepareFile(bytes, &prepared);
+        ReadFailure failure = detail::prepareFile(bytes, &parsed->budget, &prepared);
         if (failure == ReadFailure::kNone) {
             failure = detail::parseFile(prepared, mRegistry, parsed);
+            // The expanded image goes with `prepared`.
+            parsed->budget.give(prepared.expandedCharge);
         }
         return detail::toHresult(failure);
     }
@@ -355,6 +358,19 @@ private:
 };
 
 } // namespace
+
+namespace detail {
+
+MemoryBudget remainingBudget(ID3DXFileEnumObject* file) {
+    ComRef<ID3DXFileEnumObject> ours;
+    if (file == nullptr ||
+        FAILED(file->QueryInterface(kIidEnumObjectImplementation, ours.putVoid()))) {
+        return MemoryBudget();
+    }
+    return static_cast<EnumObject*>(ours.get())->parsed().budget;
+}
+
+} // namespace detail
 } // namespace halv::xfile
 
 HRESULT D3DXFileCreate(ID3DXFile** file) noexcept {
