@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to D3DXLoadMeshFromXInMemory on a null device and checks what a
 // successful load hands out: buffers whose pointers stay inside themselves, indices inside the
-// vertices, an attribute table that describes the faces, adjacency naming real faces, and
+// vertices, an attribute table that describes the faces with one record per material, so that
+// drawing subsets 0 to count - 1 draws every face once, adjacency naming real faces, and
 // subsets that draw. Then clones, sorts and regenerates adjacency on the result.
 #include "gfx/device_factory.h"
 #include "platform/com.h"
@@ -71,7 +72,7 @@ void checkMaterials(ID3DXBuffer* materials, ID3DXBuffer* effects, DWORD count) {
     }
 }
 
-void checkMesh(ID3DXMesh* mesh, ID3DXBuffer* adjacency) {
+void checkMesh(ID3DXMesh* mesh, ID3DXBuffer* adjacency, DWORD materialCount) {
     const DWORD faces = mesh->GetNumFaces();
     const DWORD vertices = mesh->GetNumVertices();
     check(faces > 0 && vertices > 0);
@@ -100,6 +101,8 @@ void checkMesh(ID3DXMesh* mesh, ID3DXBuffer* adjacency) {
     DWORD next = 0;
     for (const D3DXATTRIBUTERANGE& range : table) {
         check(range.FaceStart == next && range.FaceCount > 0);
+        check(range.AttribId < materialCount);
+        check(&range == table.data() || (&range)[-1].AttribId < range.AttribId);
         for (DWORD f = range.FaceStart; f < range.FaceStart + range.FaceCount; ++f) {
             check(attributes[f] == range.AttribId);
         }
@@ -150,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     checkMaterials(materials.get(), effects.get(), count);
-    checkMesh(mesh.get(), adjacency.get());
+    checkMesh(mesh.get(), adjacency.get(), count);
     exercise(mesh.get());
     return 0;
 }
