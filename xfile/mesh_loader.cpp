@@ -25,6 +25,12 @@ HRESULT limitReached(const char* what) {
     return E_FAIL;
 }
 
+HRESULT overBudget() {
+    OutputDebugStringA("D3DX: (ERROR) .x load stopped: its meshes need more memory than a file "
+                       "of this size may take\r\n");
+    return E_OUTOFMEMORY;
+}
+
 class Walker {
 public:
     Walker(DWORD options, IDirect3DDevice9* device, const MemoryBudget& budget)
@@ -103,8 +109,7 @@ HRESULT Walker::addMesh(ID3DXFileData* object, const D3DXMATRIX& transform) {
     BuiltMesh part;
     HRESULT hr = buildMesh(object, mOptions, mDevice, &mBudget, &part);
     if (hr == E_OUTOFMEMORY) {
-        OutputDebugStringA("D3DX: (ERROR) .x load stopped: its meshes need more memory than a "
-                           "file of this size may take\r\n");
+        return overBudget();
     }
     if (hr == D3DXERR_LOADEDMESHASNODATA) {
         return D3D_OK;
@@ -233,7 +238,7 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, Memory
     }
     // The merged mesh next to its parts, and the index and adjacency lists that fill it.
     if (!budget->take(vertices * layout.vertexSize + faces * (12 + 4 + 12 + 12))) {
-        return E_OUTOFMEMORY;
+        return overBudget();
     }
 
     ComRef<MeshObject> result;
