@@ -1,5 +1,6 @@
 #include "xfile/xfile_reader.h"
 
+#include "platform/debug_output.h"
 #include "platform/resources.h"
 #include "platform/text_conversion.h"
 #include "xfile/detail/file_image.h"
@@ -285,6 +286,13 @@ private:
             failure = detail::parseFile(prepared, mRegistry, parsed);
             // The expanded image goes with `prepared`.
             parsed->budget.give(prepared.expandedCharge);
+        }
+        // The reader's own limits, as opposed to faults of the file, are named.
+        if (failure == ReadFailure::kOutOfMemory || failure == ReadFailure::kNestingTooDeep ||
+            failure == ReadFailure::kTooLarge) {
+            OutputDebugStringA((std::string("D3DX: (ERROR) .x parse stopped: ") +
+                                detail::toString(failure) + "\r\n")
+                                   .c_str());
         }
         return detail::toHresult(failure);
     }

@@ -2,6 +2,7 @@
 // splitting, materials and effect instances, vertex data children, merging, the limits of the
 // frame walk, every source a mesh can be loaded from, and the failures.
 #include "math/vector_math.h"
+#include "platform/debug_output.h"
 #include "platform/environment.h"
 #include "platform/resources.h"
 #include "platform/text_conversion.h"
@@ -706,7 +707,12 @@ TEST_F(MeshLoader, ReferencesCannotMultiplyTheWork) {
         const std::string previous = "F" + std::to_string(i - 1);
         body += "Frame F" + std::to_string(i) + " { {" + previous + "} {" + previous + "} }\n";
     }
+    // Each fixed limit names itself on the debugger channel.
+    std::string debugText;
+    const platform::DebugOutputSink previousSink = platform::installDebugOutputSink(
+        [&debugText](std::string_view text) { debugText += text; });
     EXPECT_EQ(load(body).result, E_FAIL);
+    EXPECT_THAT(debugText, testing::HasSubstr("more than 16384 meshes"));
 
     // A chain of references deeper than the walk goes (the parser itself stops nesting
     // earlier).
@@ -715,6 +721,8 @@ TEST_F(MeshLoader, ReferencesCannotMultiplyTheWork) {
         chain += "Frame C" + std::to_string(i) + " { {C" + std::to_string(i - 1) + "} }\n";
     }
     EXPECT_EQ(load(chain).result, E_FAIL);
+    EXPECT_THAT(debugText, testing::HasSubstr("frames nest deeper than 256 levels"));
+    platform::installDebugOutputSink(previousSink);
     LoadResult shallow = load(chain.substr(0, chain.find("Frame C200 ")));
     ASSERT_EQ(shallow.result, D3D_OK);
     EXPECT_EQ(shallow.mesh->GetNumFaces(), 200u);
