@@ -7,10 +7,10 @@
 //                                font.put());
 #pragma once
 
+#include "base/com.h"
+#include "base/win_types.h"
 #include "gfx/device.h"
 #include "gfx/resources.h"
-#include "platform/com.h"
-#include "platform/win_types.h"
 
 #include <cstddef>
 

@@ -3,8 +3,8 @@
 // live in gfx/value_types.h.
 #pragma once
 
-#include "gfx/value_types.h"
-#include "platform/guid.h"
+#include "base/guid.h"
+#include "base/value_types.h"
 
 #include <cstddef>
 

@@ -3,8 +3,8 @@
 // whatever its pool; the renderer uploads what changed before it draws.
 #pragma once
 
+#include "base/com.h"
 #include "gfx/device_types.h"
-#include "platform/com.h"
 
 struct IDirect3DDevice9;
 

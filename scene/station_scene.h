@@ -8,11 +8,11 @@
 //   }
 #pragma once
 
+#include "base/com.h"
 #include "font/font.h"
 #include "gfx/device.h"
 #include "math/vector_math.h"
 #include "model/model_object.h"
-#include "platform/com.h"
 #include "scene/debris.h"
 #include "xfile/mesh.h"
 
@@ -134,7 +134,7 @@ private:
 
     HRESULT buildCylinderStrip(float x, float y, float z, float radius, int slices, int segments,
                                float repeat);
-    HRESULT buildSphereStrip(platform::ComRef<IDirect3DVertexBuffer9>* buffer, int* vertexCount,
+    HRESULT buildSphereStrip(base::ComRef<IDirect3DVertexBuffer9>* buffer, int* vertexCount,
                              float x, float y, float z, float radius, int slices, int stacks,
                              float repeat);
     HRESULT buildBeamQuads();
@@ -164,25 +164,25 @@ private:
     float mWidth = 0.0f;
     float mHeight = 0.0f;
 
-    platform::ComRef<IDirect3D9> mDirect3D;
-    platform::ComRef<IDirect3DDevice9> mDevice;
+    base::ComRef<IDirect3D9> mDirect3D;
+    base::ComRef<IDirect3DDevice9> mDevice;
 
-    platform::ComRef<IDirect3DVertexBuffer9> mSky;
-    platform::ComRef<IDirect3DVertexBuffer9> mPlanet;
-    platform::ComRef<IDirect3DVertexBuffer9> mPlanetRepeat4;
-    platform::ComRef<IDirect3DVertexBuffer9> mClouds;
-    platform::ComRef<IDirect3DVertexBuffer9> mBeam;
-    platform::ComRef<IDirect3DVertexBuffer9> mExplosion;
-    platform::ComRef<IDirect3DVertexBuffer9> mDebrisPoints;
+    base::ComRef<IDirect3DVertexBuffer9> mSky;
+    base::ComRef<IDirect3DVertexBuffer9> mPlanet;
+    base::ComRef<IDirect3DVertexBuffer9> mPlanetRepeat4;
+    base::ComRef<IDirect3DVertexBuffer9> mClouds;
+    base::ComRef<IDirect3DVertexBuffer9> mBeam;
+    base::ComRef<IDirect3DVertexBuffer9> mExplosion;
+    base::ComRef<IDirect3DVertexBuffer9> mDebrisPoints;
     int mSkyVertexCount = 0;
     // Shared by both planet spheres, which are the same size.
     int mPlanetVertexCount = 0;
     int mCloudVertexCount = 0;
 
-    std::array<platform::ComRef<IDirect3DTexture9>, kTextureSlotCount> mTextures;
+    std::array<base::ComRef<IDirect3DTexture9>, kTextureSlotCount> mTextures;
     std::unique_ptr<model::ModelObject> mModel;
-    platform::ComRef<ID3DXMesh> mFiringCone;
-    platform::ComRef<ID3DXFont> mFont;
+    base::ComRef<ID3DXMesh> mFiringCone;
+    base::ComRef<ID3DXFont> mFont;
 
     ShowState mShow;
     bool mMultiSampleAllowed = false;

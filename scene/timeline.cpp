@@ -1,8 +1,8 @@
 // The show's timeline (cycle time, frame limiter, show flags, shot order) and its cameras.
-#include "platform/timing.h"
+#include "base/timing.h"
 #include "scene/detail/show_clocks.h"
+#include "scene/frame_timer.h"
 #include "scene/station_scene.h"
-#include "shell/frame_timer.h"
 
 namespace halv::scene {
 namespace {

@@ -4,10 +4,10 @@
 // vertex declarations.
 #pragma once
 
+#include "base/com.h"
+#include "base/result_codes.h"
+#include "base/win_types.h"
 #include "gfx/device.h"
-#include "platform/com.h"
-#include "platform/result_codes.h"
-#include "platform/win_types.h"
 
 #include <cstddef>
 

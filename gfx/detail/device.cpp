@@ -2,8 +2,8 @@
 #include "gfx/detail/device.h"
 
 #include "gfx/detail/format_info.h"
+#include "gfx/detail/gl_backend.h"
 #include "gfx/detail/state_tables.h"
-#include "platform/window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -257,7 +257,9 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
         if (filled.BackBufferWidth == 0 || filled.BackBufferHeight == 0) {
             int width = static_cast<int>(kDefaultWidth);
             int height = static_cast<int>(kDefaultHeight);
-            platform::clientSize(window, &width, &height);
+            if (const GlBackend* backend = glBackend()) {
+                backend->clientSize(window, &width, &height);
+            }
             if (filled.BackBufferWidth == 0) {
                 filled.BackBufferWidth = static_cast<UINT>(std::max(width, 1));
             }
@@ -304,7 +306,8 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
     swap.window = window;
 
     std::unique_ptr<Renderer> renderer;
-    const bool hasWindow = platform::sdlWindow(window) != nullptr;
+    const GlBackend* backend = glBackend();
+    const bool hasWindow = backend != nullptr && backend->isDrawableWindow(window);
     switch (direct3d->renderer()) {
     case RendererKind::kNull:
         try {
@@ -320,8 +323,11 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
         [[fallthrough]];
     case RendererKind::kAuto:
     case RendererKind::kHeadless: {
+        if (backend == nullptr) {
+            return D3DERR_NOTAVAILABLE;
+        }
         const bool headless = direct3d->renderer() == RendererKind::kHeadless || !hasWindow;
-        const HRESULT hr = createGlRenderer(headless, swap, &renderer);
+        const HRESULT hr = backend->createRenderer(headless, swap, &renderer);
         if (FAILED(hr)) {
             return hr;
         }
@@ -348,7 +354,7 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
 Device::Device(Direct3D* direct3d, const D3DPRESENT_PARAMETERS& parameters,
                const D3DDEVICE_CREATION_PARAMETERS& creation, std::unique_ptr<Renderer> renderer,
                const SwapSetup& swap) noexcept
-    : mDirect3D(platform::ComRef<Direct3D>::retain(direct3d))
+    : mDirect3D(base::ComRef<Direct3D>::retain(direct3d))
     , mParameters(parameters)
     , mCreation(creation)
     , mCaps(direct3d->profile().caps)
@@ -901,7 +907,7 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) noexcept
         }
         id = objectIdOf(texture);
     }
-    mTextures[slot] = platform::ComRef<IDirect3DBaseTexture9>::retain(texture);
+    mTextures[slot] = base::ComRef<IDirect3DBaseTexture9>::retain(texture);
     mState.textures[slot] = id;
     return D3D_OK;
 }
@@ -1164,7 +1170,7 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl) noexcept
             return D3DERR_INVALIDCALL;
         }
     }
-    mDeclaration = platform::ComRef<VertexDeclaration>::retain(ours);
+    mDeclaration = base::ComRef<VertexDeclaration>::retain(ours);
     mState.declaration = ours != nullptr ? ours->id() : 0;
     mState.fvf = 0;
     return D3D_OK;
@@ -1205,7 +1211,7 @@ HRESULT Device::SetFVF(DWORD fvf) noexcept {
         std::copy(layout.elements.begin(), layout.elements.begin() + layout.count,
                   elements.begin());
         elements[layout.count] = D3DDECL_END();
-        platform::ComRef<VertexDeclaration> created(new (std::nothrow) VertexDeclaration(
+        base::ComRef<VertexDeclaration> created(new (std::nothrow) VertexDeclaration(
             this, nextObjectId(), layout, layout.count + 1, elements.data()));
         if (!created) {
             return E_OUTOFMEMORY;
@@ -1252,7 +1258,7 @@ HRESULT Device::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* strea
             return D3DERR_INVALIDCALL;
         }
     }
-    mStreams[streamNumber] = platform::ComRef<VertexBuffer>::retain(ours);
+    mStreams[streamNumber] = base::ComRef<VertexBuffer>::retain(ours);
     StreamSnapshot& slot = mState.streams[streamNumber];
     slot.buffer = ours != nullptr ? ours->id() : 0;
     slot.offset = offsetInBytes;
@@ -1316,7 +1322,7 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* indexData) noexcept {
             return D3DERR_INVALIDCALL;
         }
     }
-    mIndices = platform::ComRef<IndexBuffer>::retain(ours);
+    mIndices = base::ComRef<IndexBuffer>::retain(ours);
     mState.indices = ours != nullptr ? ours->id() : 0;
     return D3D_OK;
 }

@@ -2,7 +2,7 @@
 
 #include "gfx/detail/device.h"
 #include "gfx/detail/format_info.h"
-#include "platform/window.h"
+#include "gfx/detail/gl_backend.h"
 
 #include <new>
 #include <utility>
@@ -40,8 +40,9 @@ const AdapterProfile& Direct3D::profile() noexcept {
             mProfile = *mOptions.profile;
         } else {
             mProfile = defaultAdapterProfile();
-            if (mOptions.renderer != RendererKind::kNull) {
-                describeGlAdapter(&mProfile.identifier);
+            const GlBackend* backend = glBackend();
+            if (mOptions.renderer != RendererKind::kNull && backend != nullptr) {
+                backend->describeAdapter(&mProfile.identifier);
                 mProfile.useDesktopMode = mOptions.renderer != RendererKind::kHeadless;
             }
         }
@@ -52,11 +53,12 @@ const AdapterProfile& Direct3D::profile() noexcept {
 
 D3DDISPLAYMODE Direct3D::displayMode() noexcept {
     D3DDISPLAYMODE mode = profile().displayMode;
-    platform::DisplayMode desktop;
-    if (mProfile.useDesktopMode && platform::desktopDisplayMode(&desktop)) {
-        mode.Width = static_cast<UINT>(desktop.width);
-        mode.Height = static_cast<UINT>(desktop.height);
-        mode.RefreshRate = static_cast<UINT>(desktop.refreshHz);
+    const GlBackend* backend = glBackend();
+    D3DDISPLAYMODE desktop = mode;
+    if (mProfile.useDesktopMode && backend != nullptr && backend->desktopDisplayMode(&desktop)) {
+        mode.Width = desktop.Width;
+        mode.Height = desktop.Height;
+        mode.RefreshRate = desktop.RefreshRate;
     }
     return mode;
 }
@@ -263,6 +265,19 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
                           returnedDeviceInterface);
 }
 
+namespace {
+// Process-wide: set once by the GL side's registration, before main.
+const GlBackend* gGlBackend = nullptr;
+} // namespace
+
+const GlBackend* glBackend() noexcept {
+    return gGlBackend;
+}
+
+void installGlBackend(const GlBackend* backend) noexcept {
+    gGlBackend = backend;
+}
+
 } // namespace halv::gfx::detail
 
 // --- Creation entry points -----------------------------------------------------------------
@@ -289,7 +304,7 @@ HRESULT createDeviceWith(RendererKind renderer, const DeviceSetup& setup,
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    platform::ComRef<IDirect3D9> direct3d(createDirect3D(options));
+    base::ComRef<IDirect3D9> direct3d(createDirect3D(options));
     if (!direct3d) {
         return E_OUTOFMEMORY;
     }
