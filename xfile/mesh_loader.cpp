@@ -2,10 +2,10 @@
 // D3DXLoadMeshFromX* entry points.
 #include "xfile/mesh_loader.h"
 
+#include "base/allocation_guard.h"
+#include "base/bytes.h"
+#include "base/debug_output.h"
 #include "math/vector_math.h"
-#include "platform/bytes.h"
-#include "platform/debug_output.h"
-#include "xfile/detail/allocation_guard.h"
 #include "xfile/detail/mesh_assembly.h"
 #include "xfile/detail/parse_context.h"
 #include "xfile/standard_templates.h"
@@ -17,7 +17,7 @@
 namespace halv::xfile::detail {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 // A fixed limit stopped the load: says which on the debugger channel.
 HRESULT limitReached(const char* what) {
@@ -89,7 +89,7 @@ HRESULT Walker::walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth) {
         const std::span<const std::byte> bytes(static_cast<const std::byte*>(data), size);
         D3DXMATRIX local;
         for (int i = 0; i < 16; ++i) {
-            local.m[i / 4][i % 4] = platform::readLEFloat(bytes, static_cast<std::size_t>(i) * 4);
+            local.m[i / 4][i % 4] = base::readLEFloat(bytes, static_cast<std::size_t>(i) * 4);
         }
         object->Unlock();
         // The child's own matrix first, then what the parents add.
@@ -415,7 +415,7 @@ HRESULT assembleMesh(ID3DXFileEnumObject* file, DWORD options, IDirect3DDevice9*
 
 namespace {
 
-using halv::platform::ComRef;
+using halv::base::ComRef;
 
 HRESULT loadMesh(LPCVOID source, D3DXF_FILELOADOPTIONS loadType, DWORD options,
                  IDirect3DDevice9* device, ID3DXBuffer** adjacency, ID3DXBuffer** materials,
@@ -423,7 +423,7 @@ HRESULT loadMesh(LPCVOID source, D3DXF_FILELOADOPTIONS loadType, DWORD options,
     if (mesh == nullptr || device == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    return halv::xfile::detail::guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         ComRef<ID3DXFile> reader;
         HRESULT hr = D3DXFileCreate(reader.put());
         if (SUCCEEDED(hr)) {

@@ -3,8 +3,8 @@
 // vertices, an attribute table that describes the faces with one record per material, so that
 // drawing subsets 0 to count - 1 draws every face once, adjacency naming real faces, and
 // subsets that draw. Then clones, sorts and regenerates adjacency on the result.
+#include "base/com.h"
 #include "gfx/device_factory.h"
-#include "platform/com.h"
 #include "xfile/mesh_loader.h"
 
 #include <cstddef>
@@ -15,7 +15,7 @@
 
 namespace {
 
-using halv::platform::ComRef;
+using halv::base::ComRef;
 
 void check(bool condition) {
     if (!condition) {

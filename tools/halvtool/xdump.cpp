@@ -2,7 +2,7 @@
 // its objects as a tree: template, name, id, data size and the first data words. References
 // repeat what they name, so the tree can be exponentially larger than the file: the walk stops
 // where the mesh loader's would.
-#include "platform/com.h"
+#include "base/com.h"
 #include "tools/halvtool/command.h"
 #include "xfile/standard_templates.h"
 #include "xfile/xfile_reader.h"
@@ -17,7 +17,7 @@
 namespace halv::tools {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 // The mesh loader's limits on the frame walk.
 constexpr int kMaxDepth = 256;
@@ -54,12 +54,12 @@ void printObject(ID3DXFileData* object, int depth, Walk& walk) {
     object->Lock(&size, &data);
     const char* typeName = xfile::standardTemplateName(type);
     std::printf("%*s%s%s", depth * 2, "", object->IsReference() ? "{ref} " : "",
-                typeName != nullptr ? typeName : platform::guidToString(type).c_str());
+                typeName != nullptr ? typeName : base::guidToString(type).c_str());
     if (!name.empty()) {
         std::printf(" '%s'", name.c_str());
     }
     if (id != GUID_NULL) {
-        std::printf(" %s", platform::guidToString(id).c_str());
+        std::printf(" %s", base::guidToString(id).c_str());
     }
     std::printf(" %zu bytes", size);
     const std::size_t words = std::min<std::size_t>(size / 4, 6);

@@ -1,6 +1,6 @@
 #include "xfile/detail/memory_budget.h"
 
-#include "platform/registry.h"
+#include "base/registry.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // materials.
 #pragma once
 
-#include "platform/com.h"
+#include "base/com.h"
 #include "xfile/detail/material_records.h"
 #include "xfile/detail/memory_budget.h"
 #include "xfile/detail/mesh_object.h"
@@ -14,7 +14,7 @@
 namespace halv::xfile::detail {
 
 struct BuiltMesh {
-    platform::ComRef<MeshObject> mesh;
+    base::ComRef<MeshObject> mesh;
     std::vector<DWORD> adjacency; // three entries per face
     std::vector<MaterialRecord> materials;
 };
