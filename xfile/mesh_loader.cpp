@@ -31,6 +31,8 @@ HRESULT overBudget() {
     return E_OUTOFMEMORY;
 }
 
+constexpr std::uint64_t kPartOverhead = 2048;
+
 class Walker {
 public:
     Walker(DWORD options, IDirect3DDevice9* device, const MemoryBudget& budget)
@@ -106,12 +108,18 @@ HRESULT Walker::addMesh(ID3DXFileData* object, const D3DXMATRIX& transform) {
     if (mParts.size() >= kMaxMeshes) {
         return limitReached("more than 16384 meshes");
     }
+    // What every kept part costs besides its arrays: the mesh object, its device buffers and
+    // declaration, and its lists.
+    if (!mBudget.take(kPartOverhead)) {
+        return overBudget();
+    }
     BuiltMesh part;
     HRESULT hr = buildMesh(object, mOptions, mDevice, &mBudget, &part);
     if (hr == E_OUTOFMEMORY) {
         return overBudget();
     }
     if (hr == D3DXERR_LOADEDMESHASNODATA) {
+        mBudget.give(kPartOverhead);
         return D3D_OK;
     }
     if (FAILED(hr)) {

@@ -4,6 +4,7 @@
 // drawing subsets 0 to count - 1 draws every face once, adjacency naming real faces, and
 // subsets that draw. Then clones, sorts and regenerates adjacency on the result.
 #include "base/com.h"
+#include "base/environment.h"
 #include "gfx/device_factory.h"
 #include "xfile/mesh_loader.h"
 
@@ -135,6 +136,23 @@ void exercise(ID3DXMesh* mesh) {
 }
 
 } // namespace
+
+// A file whose references repeat frames a million times frees a million small objects per
+// input; AddressSanitizer's default quarantine of 256 MiB of freed blocks then fills the RSS
+// limit by itself. A smaller one still catches uses after free within an input.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=64";
+}
+
+// Each input may take a load's whole memory budget; under AddressSanitizer the many small
+// blocks of a file of thousands of meshes cost several times what they do in a plain build. A
+// ceiling of 16 MiB keeps a run inside its RSS limit and reaches the budget's failure paths
+// more often.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    static const halv::base::MapEnvironment registry{{"D3DXFileMemoryCeilingMB", "16"}};
+    halv::base::installEnvironment(&registry);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0 || size > 0xFFFFFFFFu) {
