@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -825,6 +826,34 @@ TEST_F(MeshLoader, LoadsStayWithinTheirMemoryBudget) {
     const base::ScopedEnvironment scoped(&registry);
     EXPECT_EQ(load(body).result, E_OUTOFMEMORY);
     EXPECT_EQ(load(meshText(kSquare, {{0, 1, 2}})).result, D3D_OK);
+}
+
+// What the fuzz targets found, each with the code its load must end with.
+TEST_F(MeshLoader, FuzzFindingsLoadOrFailCleanly) {
+    const std::map<std::string, HRESULT, std::less<>> expected = {
+        // Frames doubling and crossing references: the walk stops at its object limit.
+        {"slow_mixed_doubling_references.x", E_FAIL},
+    };
+    std::size_t seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(HALV_XFILE_CRASHERS)) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        const auto wanted = expected.find(name);
+        ASSERT_NE(wanted, expected.end()) << "a finding without an expected result";
+        ID3DXMesh* mesh = nullptr;
+        ID3DXBuffer* materials = nullptr;
+        const HRESULT hr =
+            D3DXLoadMeshFromXA(entry.path().string().c_str(), D3DXMESH_SYSTEMMEM, mDevice.get(),
+                               nullptr, &materials, nullptr, nullptr, &mesh);
+        EXPECT_EQ(hr, wanted->second);
+        EXPECT_EQ(mesh != nullptr, SUCCEEDED(hr));
+        if (mesh != nullptr) {
+            mesh->Release();
+            materials->Release();
+        }
+        ++seen;
+    }
+    EXPECT_EQ(seen, expected.size());
 }
 
 class MeshSources : public MeshLoader {
