@@ -35,10 +35,12 @@ constexpr std::uint64_t kPartOverhead = 2048;
 
 class Walker {
 public:
-    Walker(DWORD options, IDirect3DDevice9* device, const MemoryBudget& budget)
+    Walker(DWORD options, IDirect3DDevice9* device, const MemoryBudget& budget,
+           std::uint64_t visitLimit)
         : mOptions(options)
         , mDevice(device)
-        , mBudget(budget) {}
+        , mBudget(budget)
+        , mVisitLimit(visitLimit) {}
 
     // Visits `object` with `transform`, the transform of the frame it stands in.
     HRESULT walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth);
@@ -52,6 +54,7 @@ private:
     DWORD mOptions;
     IDirect3DDevice9* mDevice;
     MemoryBudget mBudget;
+    std::uint64_t mVisitLimit;
     std::uint64_t mVisits = 0;
     std::vector<BuiltMesh> mParts;
 };
@@ -60,8 +63,9 @@ HRESULT Walker::walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth) {
     if (depth > kMaxFrameDepth) {
         return limitReached("frames nest deeper than 256 levels");
     }
-    if (++mVisits > kMaxVisitedObjects) {
-        return limitReached("more than 1048576 objects visited through references");
+    if (++mVisits > mVisitLimit) {
+        return limitReached("references repeat objects more than 65,536 times plus 256 times "
+                            "per object of the file (at most 1,048,576)");
     }
     GUID type = GUID_NULL;
     object->GetType(&type);
@@ -199,6 +203,14 @@ HRESULT mergeDeclarations(const Declaration& a, const Declaration& b, Declaratio
 }
 
 } // namespace
+
+std::uint64_t visitLimit(ID3DXFileEnumObject* file) {
+    const std::uint64_t objects = objectCount(file);
+    if (objects == 0) {
+        return kMaxVisitedObjects;
+    }
+    return std::min(kMaxVisitedObjects, kBaseVisitedObjects + kVisitsPerObject * objects);
+}
 
 HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, MemoryBudget* budget,
                     BuiltMesh* merged) {
@@ -364,7 +376,7 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, Memory
 
 HRESULT assembleMesh(ID3DXFileEnumObject* file, DWORD options, IDirect3DDevice9* device,
                      const LoadRequest& request, LoadedMesh* loaded) {
-    Walker walker(options, device, remainingBudget(file));
+    Walker walker(options, device, remainingBudget(file), visitLimit(file));
     SIZE_T count = 0;
     file->GetChildren(&count);
     for (SIZE_T i = 0; i < count; ++i) {

@@ -369,6 +369,15 @@ MemoryBudget remainingBudget(ID3DXFileEnumObject* file) {
     return static_cast<EnumObject*>(ours.get())->parsed().budget;
 }
 
+std::uint64_t objectCount(ID3DXFileEnumObject* file) {
+    ComRef<ID3DXFileEnumObject> ours;
+    if (file == nullptr ||
+        FAILED(file->QueryInterface(kIidEnumObjectImplementation, ours.putVoid()))) {
+        return 0;
+    }
+    return static_cast<EnumObject*>(ours.get())->parsed().nodes.size();
+}
+
 } // namespace detail
 } // namespace halv::xfile
 

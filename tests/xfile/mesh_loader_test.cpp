@@ -833,6 +833,8 @@ TEST_F(MeshLoader, FuzzFindingsLoadOrFailCleanly) {
     const std::map<std::string, HRESULT, std::less<>> expected = {
         // Frames doubling and crossing references: the walk stops at its object limit.
         {"slow_mixed_doubling_references.x", E_FAIL},
+        // Eleven doubling frames, a frame naming itself, then doubling frames without meshes.
+        {"slow_self_and_doubling_references.x", E_FAIL},
     };
     std::size_t seen = 0;
     for (const auto& entry : std::filesystem::directory_iterator(HALV_XFILE_CRASHERS)) {

@@ -14,7 +14,14 @@ namespace halv::xfile::detail {
 // Limits of the frame walk: references can make the tree far larger than the file. Memory is
 // bounded by the load's budget; these bound the work and the stack.
 inline constexpr int kMaxFrameDepth = 256;
+// The walk visits at most 65,536 objects plus 256 per object of the file, and never more than
+// 1,048,576.
 inline constexpr std::uint64_t kMaxVisitedObjects = 1048576;
+inline constexpr std::uint64_t kBaseVisitedObjects = 65536;
+inline constexpr std::uint64_t kVisitsPerObject = 256;
+
+// The visits the walk of `file` may make.
+std::uint64_t visitLimit(ID3DXFileEnumObject* file);
 inline constexpr std::size_t kMaxMeshes = 16384;
 
 struct LoadedMesh {

@@ -65,6 +65,8 @@ ReadFailure parseFile(const PreparedFile& file, const TemplateRegistry& global, 
 // The budget of the load that parsed `file`, with what the parsed file holds counted; an
 // unlimited one for an enum object this reader did not make.
 MemoryBudget remainingBudget(ID3DXFileEnumObject* file);
+// The objects and references `file` holds; 0 for an enum object this reader did not make.
+std::uint64_t objectCount(ID3DXFileEnumObject* file);
 
 // A string among an object's values: the value word at `position` stands in for it.
 struct StringValue {
