@@ -1,7 +1,7 @@
 // `halvtool xdump FILE.x`: parses a .x file with the standard templates registered and prints
 // its objects as a tree: template, name, id, data size and the first data words. References
 // repeat what they name, so the tree can be exponentially larger than the file: the walk stops
-// where the mesh loader's would.
+// at the mesh loader's largest limits.
 #include "base/com.h"
 #include "tools/halvtool/command.h"
 #include "xfile/standard_templates.h"
@@ -19,7 +19,7 @@ namespace {
 
 using base::ComRef;
 
-// The mesh loader's limits on the frame walk.
+// The largest limits of the mesh loader's frame walk.
 constexpr int kMaxDepth = 256;
 constexpr std::uint64_t kMaxObjects = 1048576;
 
