@@ -72,6 +72,9 @@ public:
     virtual float maxPointSize() const noexcept = 0;
     virtual HRESULT clear(const ClearRequest& request) noexcept = 0;
     virtual HRESULT draw(const DrawRequest& request) noexcept = 0;
+    // Gets ready for draws like this one (uploads, programs, whatever the driver derives from
+    // the state) without drawing anything; nothing to do for a renderer without such costs.
+    virtual HRESULT prepare(const DrawRequest& /*request*/) noexcept { return D3D_OK; }
     virtual HRESULT present() noexcept = 0;
     // A8R8G8B8, top row first.
     virtual HRESULT readBack(BackBufferImage* image) noexcept = 0;
