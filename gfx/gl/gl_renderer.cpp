@@ -32,6 +32,8 @@ struct GlFormat {
     GLint swizzle[4];
     // glGenerateMipmap can fill its levels (it must be colour-renderable).
     bool renderable;
+    // GL keeps every bit of the texture's memory, so that reading it back gives it again.
+    bool exact = false;
 };
 
 constexpr GLint kR = GL_RED;
@@ -47,15 +49,20 @@ bool glFormatFor(D3DFORMAT format, GlFormat* out) {
     switch (format) {
     case D3DFMT_A8R8G8B8:
         *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_X8R8G8B8:
-        *out = {GL_RGB8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, {kR, kG, kB, k1}, true};
+        // Four bytes kept, the fourth read as 1: the texture can be read back whole.
+        *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, {kR, kG, kB, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A8B8G8R8:
         *out = {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_X8B8G8R8:
-        *out = {GL_RGB8, GL_RGBA, GL_UNSIGNED_BYTE, {kR, kG, kB, k1}, true};
+        *out = {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, {kR, kG, kB, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_R5G6B5:
         *out = {GL_RGB5, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, {kR, kG, kB, k1}, false};
@@ -89,33 +96,42 @@ bool glFormatFor(D3DFORMAT format, GlFormat* out) {
         return true;
     case D3DFMT_A2B10G10R10:
         *out = {GL_RGB10_A2, GL_RGBA, GL_UNSIGNED_INT_2_10_10_10_REV, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A2R10G10B10:
         *out = {GL_RGB10_A2, GL_BGRA, GL_UNSIGNED_INT_2_10_10_10_REV, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_G16R16:
         *out = {GL_RG16, GL_RG, GL_UNSIGNED_SHORT, {kR, kG, k1, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A16B16G16R16:
         *out = {GL_RGBA16, GL_RGBA, GL_UNSIGNED_SHORT, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_R16F:
         *out = {GL_R16F, GL_RED, GL_HALF_FLOAT, {kR, k1, k1, k1}, true};
         return true;
     case D3DFMT_G16R16F:
         *out = {GL_RG16F, GL_RG, GL_HALF_FLOAT, {kR, kG, k1, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A16B16G16R16F:
         *out = {GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_R32F:
         *out = {GL_R32F, GL_RED, GL_FLOAT, {kR, k1, k1, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_G32R32F:
         *out = {GL_RG32F, GL_RG, GL_FLOAT, {kR, kG, k1, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A32B32G32R32F:
         *out = {GL_RGBA32F, GL_RGBA, GL_FLOAT, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     default:
         return false;
@@ -461,8 +477,7 @@ std::string keyDefinitions(const ProgramKey& key) {
     return text;
 }
 
-// One linked program of the fixed-function shaders; its compile and link may still be running
-// on the driver's threads until `finish`.
+// One linked program of the fixed-function shaders, checked by `finish` before its first use.
 struct Program {
     ProgramKey key{};
     GLuint name = 0;
@@ -487,6 +502,9 @@ public:
     HRESULT draw(const DrawRequest& request) noexcept override;
     HRESULT prepare(const DrawRequest& request) noexcept override;
     HRESULT present() noexcept override;
+    void preload(TextureBase& texture) noexcept override;
+    HRESULT readTextureLevel(TextureBase& texture, UINT face, UINT level,
+                             std::byte* pixels) noexcept override;
     HRESULT readBack(BackBufferImage* image) noexcept override;
 
 private:
@@ -513,7 +531,6 @@ private:
     // Few: one per combination of switches the program's user draws with.
     std::vector<Program> mPrograms;
     std::size_t mLastProgram = 0;
-    bool mParallelCompile = false;
     GLuint mUniformBuffer = 0;
     GLuint mVertexArray = 0;
     GLuint mSampler = 0;
@@ -565,15 +582,6 @@ HRESULT GlRenderer::initialise() noexcept {
     GLfloat pointRange[2] = {1.0f, 1.0f};
     glGetFloatv(GL_POINT_SIZE_RANGE, pointRange);
     mMaxPointSize = pointRange[1];
-    // Where the driver compiles on threads of its own, the programs of a prepared show are
-    // started together and compile side by side.
-    if (epoxy_has_gl_extension("GL_KHR_parallel_shader_compile")) {
-        glMaxShaderCompilerThreadsKHR(0xFFFFFFFFu);
-        mParallelCompile = true;
-    } else if (epoxy_has_gl_extension("GL_ARB_parallel_shader_compile")) {
-        glMaxShaderCompilerThreadsARB(0xFFFFFFFFu);
-        mParallelCompile = true;
-    }
     if (!buildUniformBuffer() || !buildFramebuffers()) {
         return D3DERR_NOTAVAILABLE;
     }
@@ -908,7 +916,37 @@ GlTexture* GlRenderer::textureFor(TextureBase& texture) noexcept {
     glTexParameteri(gpu->target, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(gpu->target, GL_TEXTURE_MAX_LEVEL, lastLevel);
     checkGl("texture upload");
+    // The driver holds the pixels now; a managed texture's own copy would only double them.
+    if (format.exact && gpu->target != GL_TEXTURE_3D) {
+        texture.releaseSystemCopy();
+    }
     return gpu;
+}
+
+void GlRenderer::preload(TextureBase& texture) noexcept {
+    if (mContext->makeCurrent()) {
+        textureFor(texture);
+    }
+}
+
+HRESULT GlRenderer::readTextureLevel(TextureBase& texture, UINT face, UINT level,
+                                     std::byte* pixels) noexcept {
+    if (!mContext->makeCurrent()) {
+        return D3DERR_DEVICELOST;
+    }
+    auto* gpu = static_cast<GlTexture*>(texture.gpu.get());
+    GlFormat format;
+    if (gpu == nullptr || !gpu->usable || gpu->version != texture.contentVersion() ||
+        !glFormatFor(texture.format(), &format) || !format.exact) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    const GLuint unit = gpu->target == GL_TEXTURE_2D ? 0 : 1;
+    mState.bindTexture(unit, gpu->target, gpu->name);
+    const GLenum target =
+        gpu->target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : gpu->target;
+    glGetTexImage(target, static_cast<GLint>(level), format.format, format.type, pixels);
+    checkGl("texture read back");
+    return D3D_OK;
 }
 
 void GlRenderer::applySampler(const DeviceStateSnapshot& state) noexcept {
