@@ -1,4 +1,4 @@
-// The mesh code uses standard containers; its published entry points turn their allocation
+// Code that uses standard containers behind noexcept entry points turns their allocation
 // failures into E_OUTOFMEMORY here instead of letting them escape.
 #pragma once
 
@@ -14,6 +14,17 @@ HRESULT guardAllocation(Body body) noexcept {
         return body();
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
+    }
+}
+
+// Runs `body`, which returns nothing; false when an allocation inside it failed.
+template <class Body>
+[[nodiscard]] bool allocationSucceeds(Body body) noexcept {
+    try {
+        body();
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 

@@ -1,5 +1,7 @@
 // ID3DXFont and the D3DXCreateFont entry points: a font description matched to a font file,
 // its text metrics, and the geometry of the glyph-cache textures that text drawing would fill.
+// The face name is only matched against the fonts fontconfig knows; the font files read are
+// the system's installed fonts, never caller data.
 //
 //   ComRef<ID3DXFont> font;
 //   HRESULT hr = D3DXCreateFontW(device, 15, 0, FW_BOLD, 1, FALSE, DEFAULT_CHARSET,
@@ -180,7 +182,7 @@ using LPD3DXSPRITE = ID3DXSprite*;
 struct ID3DXFont;
 using LPD3DXFONT = ID3DXFont*;
 
-// Our reference lists no value for it, so this identifies the interface within this layer only.
+// Not the published value: this identifies the interface within this layer only.
 inline constexpr IID IID_ID3DXFont = {
     0x5B1F3C7E, 0x2D94, 0x4E61, {0x8A, 0x37, 0xC4, 0x0E, 0x91, 0x6B, 0x52, 0x01}};
 

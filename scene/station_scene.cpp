@@ -168,10 +168,10 @@ HRESULT StationScene::runFrame() {
         drawSky();
         drawStation();
         if (mShow.flags.planetVisible) {
-            if (mShow.planetLook == 1) {
+            if (mShow.planetLook == PlanetLook::kContinents) {
                 drawPlanet();
                 drawClouds();
-            } else if (mShow.planetLook == 3) {
+            } else if (mShow.planetLook == PlanetLook::kViolet) {
                 drawPlanetAlt();
             } else {
                 drawPlanet();

@@ -31,10 +31,10 @@ inline constexpr int kFaintGlowsSlot = 3; // 155, debris batch 2
 inline constexpr int kGlowsSlot = 4;      // 156, debris batch 3
 inline constexpr int kFirstExplosionSlot = 5;
 inline constexpr int kLastExplosionSlot = 54;
-inline constexpr int kSurfaceSlot = 55; // 149, look 1
+inline constexpr int kSurfaceSlot = 55; // 149, continents
 inline constexpr int kCloudSlot = 56;   // 157
-inline constexpr int kBurningSlot = 57; // 211, look 2
-inline constexpr int kVioletSlot = 58;  // 210, look 3
+inline constexpr int kBurningSlot = 57; // 211, burning
+inline constexpr int kVioletSlot = 58;  // 210, violet
 
 // The resource number of each slot, in loading order.
 std::array<int, kTextureSlotCount> textureResourceNumbers();
@@ -49,13 +49,22 @@ struct ShowFlags {
     bool explosionVisible = false;
 };
 
+// The planet's surface, one per shot.
+enum class PlanetLook {
+    // Continents under a separate, slower turning cloud layer.
+    kContinents = 1,
+    kBurning = 2,
+    // Violet, its texture repeated fourfold, turning the other way.
+    kViolet = 3,
+};
+
 // What the show remembers from frame to frame, besides the process-wide clocks.
 struct ShowState {
     ShowFlags flags;
     // 0..2, one per cycle in turn.
     int shotIndex = 0;
-    // 1 continents and clouds, 2 burning, 3 violet with fourfold repeat; set from the shot.
-    int planetLook = 1;
+    // Set from the shot.
+    PlanetLook planetLook = PlanetLook::kContinents;
     // The explosion image index, 4 while no explosion shows; images are slots 5..54.
     int explosionFrame = 4;
     float fireTime = 15.0f;
@@ -149,6 +158,10 @@ private:
     // Back to the scene's identity member.
     void resetWorld();
     void drawPlanetSphere(IDirect3DVertexBuffer9* buffer, float yaw);
+    // The beam and the explosion: additive, unculled quads lit by their vertex colour, that
+    // leave the z-buffer as it is; with the alpha test on, only the beam's lit texels draw.
+    void setGlowQuadStates(bool alphaTest);
+    void restoreAfterGlowQuads();
 
     // Inline, so the particles need no allocation of their own.
     DebrisParticle mDebris[kDebrisCount];

@@ -1,6 +1,7 @@
 // The device: creation, reference counting, the call log, and every state call.
 #include "gfx/detail/device.h"
 
+#include "base/allocation_guard.h"
 #include "gfx/detail/format_info.h"
 #include "gfx/detail/gl_backend.h"
 #include "gfx/detail/state_tables.h"
@@ -212,11 +213,10 @@ CallArguments& CallArguments::rect(const RECT* rect) {
 }
 
 void Device::record(const char* method, CallArguments arguments) {
-    try {
+    // A log that cannot grow loses the entry; the call itself goes on.
+    (void)base::allocationSucceeds([&] {
         mLog.push_back({method, std::move(arguments.text), std::move(arguments.values)});
-    } catch (const std::bad_alloc&) {
-        // A log that cannot grow loses the entry; the call itself goes on.
-    }
+    });
 }
 
 // --- Creation and lifetime -----------------------------------------------------------------
@@ -310,9 +310,7 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
     const bool hasWindow = backend != nullptr && backend->isDrawableWindow(window);
     switch (direct3d->renderer()) {
     case RendererKind::kNull:
-        try {
-            renderer = createNullRenderer(swap);
-        } catch (const std::bad_alloc&) {
+        if (!base::allocationSucceeds([&] { renderer = createNullRenderer(swap); })) {
             return E_OUTOFMEMORY;
         }
         break;
@@ -341,9 +339,8 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
     const D3DDEVICE_CREATION_PARAMETERS creation = {D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, focusWindow,
                                                     behaviorFlags};
     Device* created = nullptr;
-    try {
-        created = new Device(direct3d, filled, creation, std::move(renderer), swap);
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds(
+            [&] { created = new Device(direct3d, filled, creation, std::move(renderer), swap); })) {
         return E_OUTOFMEMORY;
     }
     *parameters = filled;
@@ -732,12 +729,12 @@ HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light) noexcept {
     if (light == nullptr || !lightValid(*light)) {
         return D3DERR_INVALIDCALL;
     }
-    try {
-        auto [slot, inserted] = mState.lights.try_emplace(index, LightSnapshot{*light, false});
-        if (!inserted) {
-            slot->second.light = *light;
-        }
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] {
+            auto [slot, inserted] = mState.lights.try_emplace(index, LightSnapshot{*light, false});
+            if (!inserted) {
+                slot->second.light = *light;
+            }
+        })) {
         return E_OUTOFMEMORY;
     }
     return D3D_OK;
@@ -763,9 +760,10 @@ HRESULT Device::LightEnable(DWORD lightIndex, BOOL enable) noexcept {
     }
     auto found = mState.lights.find(lightIndex);
     if (found == mState.lights.end()) {
-        try {
-            found = mState.lights.emplace(lightIndex, LightSnapshot{defaultLight(), false}).first;
-        } catch (const std::bad_alloc&) {
+        if (!base::allocationSucceeds([&] {
+                found =
+                    mState.lights.emplace(lightIndex, LightSnapshot{defaultLight(), false}).first;
+            })) {
             return E_OUTOFMEMORY;
         }
     }
@@ -1022,10 +1020,10 @@ HRESULT Device::SetPaletteEntries(UINT paletteNumber, const PALETTEENTRY* entrie
     if (entries == nullptr || paletteNumber > 0xFFFF) {
         return D3DERR_INVALIDCALL;
     }
-    try {
-        auto& palette = mPalettes[paletteNumber];
-        std::copy(entries, entries + palette.size(), palette.begin());
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] {
+            auto& palette = mPalettes[paletteNumber];
+            std::copy(entries, entries + palette.size(), palette.begin());
+        })) {
         return E_OUTOFMEMORY;
     }
     return D3D_OK;
@@ -1216,9 +1214,8 @@ HRESULT Device::SetFVF(DWORD fvf) noexcept {
         if (!created) {
             return E_OUTOFMEMORY;
         }
-        try {
-            found = mFvfDeclarations.emplace(fvf, std::move(created)).first;
-        } catch (const std::bad_alloc&) {
+        if (!base::allocationSucceeds(
+                [&] { found = mFvfDeclarations.emplace(fvf, std::move(created)).first; })) {
             return E_OUTOFMEMORY;
         }
     }

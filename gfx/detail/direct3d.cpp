@@ -1,5 +1,6 @@
 #include "gfx/detail/direct3d.h"
 
+#include "base/allocation_guard.h"
 #include "gfx/detail/device.h"
 #include "gfx/detail/format_info.h"
 #include "gfx/detail/gl_backend.h"
@@ -307,9 +308,7 @@ HRESULT createDeviceWith(RendererKind renderer, const DeviceSetup& setup,
     Direct3DOptions options;
     options.renderer = renderer;
     options.logCalls = setup.logCalls;
-    try {
-        options.profile = setup.profile;
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] { options.profile = setup.profile; })) {
         return E_OUTOFMEMORY;
     }
     base::ComRef<IDirect3D9> direct3d(createDirect3D(options));
@@ -334,11 +333,13 @@ HRESULT createDeviceWith(RendererKind renderer, const DeviceSetup& setup,
 } // namespace
 
 IDirect3D9* createDirect3D(const Direct3DOptions& options) noexcept {
-    try {
-        return new (std::nothrow) detail::Direct3D(options);
-    } catch (const std::bad_alloc&) {
+    IDirect3D9* created = nullptr;
+    // The options' copy allocates too.
+    if (!base::allocationSucceeds(
+            [&] { created = new (std::nothrow) detail::Direct3D(options); })) {
         return nullptr;
     }
+    return created;
 }
 
 Direct3DOptions installDirect3DOptions(Direct3DOptions options) {

@@ -328,7 +328,7 @@ TEST_F(SceneFrame, EachShotShowsItsLookOfThePlanet) {
         scene.show().shotIndex = look.shot;
         setTime(2.0 + look.shot);
         const std::vector<CallRecord> log = frameLog(&scene);
-        EXPECT_EQ(scene.show().planetLook, look.shot + 1);
+        EXPECT_EQ(static_cast<int>(scene.show().planetLook), look.shot + 1);
         const std::vector<DrawRecord> draws = drawsIn(log);
         const std::vector<std::string> passes = passesOf(draws);
         if (look.clouds) {
