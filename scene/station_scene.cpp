@@ -139,7 +139,8 @@ void StationScene::prepareShow() {
         setLightsAndMaterial();
         drawSky();
         drawStation();
-        for (int look = 1; look <= 3; ++look) {
+        for (const PlanetLook look :
+             {PlanetLook::kContinents, PlanetLook::kBurning, PlanetLook::kViolet}) {
             mShow.planetLook = look;
             drawPlanet();
         }
