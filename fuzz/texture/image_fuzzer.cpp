@@ -30,8 +30,8 @@ volatile unsigned gSink = 0;
 // Reads every byte the records claim to hold, so a pitch larger than its block shows up.
 void touchEveryRecord(const DecodedImage& image) {
     unsigned sum = 0;
-    for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace) {
-        for (const DecodedImage* level = face; level != nullptr; level = level->nextMip) {
+    for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace.get()) {
+        for (const DecodedImage* level = face; level != nullptr; level = level->nextMip.get()) {
             if (level->pixels == nullptr) {
                 continue;
             }

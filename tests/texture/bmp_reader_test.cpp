@@ -192,7 +192,7 @@ TEST(BmpReader, ColourTableBecomesThePaletteAndTheRestIsOpaqueWhite) {
         withTable(dib(2, 1, 8, bytes({0, 1, 0, 0})), {{10, 20, 30, 99}, {40, 50, 60, 0}}, 2));
     ASSERT_EQ(testing::load(file, image), S_OK);
     ASSERT_NE(image.palette, nullptr);
-    EXPECT_TRUE(image.ownsPalette);
+    EXPECT_TRUE(image.ownsPalette());
     const PALETTEENTRY expected[3] = {{30, 20, 10, 255}, {60, 50, 40, 255}, {255, 255, 255, 255}};
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);

@@ -119,8 +119,8 @@ TEST_P(Recognition, FillsTheInfoFromTheFirstRecord) {
         EXPECT_EQ(image.fileFormat, c.fileFormat);
         EXPECT_EQ(image.pixels != nullptr, loadPixels);
         // The region of interest is the whole surface on every record.
-        for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace) {
-            for (const DecodedImage* level = face; level != nullptr; level = level->nextMip) {
+        for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace.get()) {
+            for (const DecodedImage* level = face; level != nullptr; level = level->nextMip.get()) {
                 EXPECT_EQ(level->left, 0u);
                 EXPECT_EQ(level->top, 0u);
                 EXPECT_EQ(level->front, 0u);
@@ -184,8 +184,8 @@ TEST(LoadImageFromMemory, UnrecognisedDataLeavesRecordEmptyAndInfoUntouched) {
         EXPECT_EQ(std::memcmp(&info, &before, sizeof info), 0);
         EXPECT_EQ(image.pixels, nullptr);
         EXPECT_EQ(image.palette, nullptr);
-        EXPECT_FALSE(image.ownsPixels);
-        EXPECT_FALSE(image.ownsPalette);
+        EXPECT_FALSE(image.ownsPixels());
+        EXPECT_FALSE(image.ownsPalette());
         EXPECT_EQ(image.nextMip, nullptr);
         EXPECT_EQ(image.nextFace, nullptr);
         EXPECT_EQ(

@@ -81,7 +81,7 @@ TEST(PngReader, EightBitRgbBecomesX8R8G8B8WithOpaqueFiller) {
     EXPECT_EQ(image.depth, 1u);
     EXPECT_EQ(image.nextMip, nullptr);
     EXPECT_EQ(image.palette, nullptr);
-    EXPECT_TRUE(image.ownsPixels);
+    EXPECT_TRUE(image.ownsPixels());
     EXPECT_EQ(info.Width, 800u);
     EXPECT_EQ(info.Height, 800u);
     EXPECT_EQ(info.MipLevels, 1u);
@@ -348,7 +348,7 @@ TEST(PngReader, PaletteTakesTransparencyAndFillsTheRestWithOpaqueWhite) {
     ASSERT_EQ(testing::load(fileOf(options), image), S_OK);
     ASSERT_EQ(image.format, D3DFMT_P8);
     ASSERT_NE(image.palette, nullptr);
-    EXPECT_TRUE(image.ownsPalette);
+    EXPECT_TRUE(image.ownsPalette());
     EXPECT_EQ(testing::rowOf(image, 0, 4), (std::vector<std::uint8_t>{3, 2, 1, 0}));
 
     const PALETTEENTRY expected[4] = {
@@ -499,8 +499,8 @@ TEST(PngReader, InfoWithoutPixelsAllocatesNothing) {
     EXPECT_EQ(image.rowPitch, 5u);
     EXPECT_EQ(image.pixels, nullptr);
     EXPECT_EQ(image.palette, nullptr);
-    EXPECT_FALSE(image.ownsPixels);
-    EXPECT_FALSE(image.ownsPalette);
+    EXPECT_FALSE(image.ownsPixels());
+    EXPECT_FALSE(image.ownsPalette());
 }
 
 } // namespace

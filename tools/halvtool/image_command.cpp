@@ -375,16 +375,16 @@ int run(std::span<const std::string_view> arguments) {
                 static_cast<unsigned>(info.ImageFileFormat));
     std::printf("decoded: %u face(s), %u level(s)\n", image.faceCount(), image.levelCount());
     unsigned faceIndex = 0;
-    for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace) {
+    for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace.get()) {
         unsigned levelIndex = 0;
-        for (const DecodedImage* level = face; level != nullptr; level = level->nextMip) {
+        for (const DecodedImage* level = face; level != nullptr; level = level->nextMip.get()) {
             std::printf("  face %u level %u: %ux%ux%u %s rowPitch %u slicePitch %u pixels %s "
                         "palette %s\n",
                         faceIndex, levelIndex, level->width, level->height, level->depth,
                         formatName(level->format).c_str(), level->rowPitch, level->slicePitch,
-                        level->ownsPixels ? "owned" : "in file",
+                        level->ownsPixels() ? "owned" : "in file",
                         level->palette == nullptr ? "none"
-                                                  : (level->ownsPalette ? "owned" : "shared"));
+                                                  : (level->ownsPalette() ? "owned" : "shared"));
             ++levelIndex;
         }
         ++faceIndex;
