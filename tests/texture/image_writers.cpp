@@ -173,10 +173,45 @@ namespace {
     std::abort();
 }
 
+// Successive approximation runs Al from 10 (the largest libjpeg writes for 8-bit samples)
+// down to 0.
+constexpr int kTopBit = 10;
+
+std::vector<jpeg_scan_info> scanScript(JpegScans scans, int components) {
+    std::vector<jpeg_scan_info> script;
+    auto add = [&](int count, int first, int ss, int se, int ah, int al) {
+        jpeg_scan_info scan{};
+        scan.comps_in_scan = count;
+        for (int i = 0; i < count; ++i) {
+            scan.component_index[i] = first + i;
+        }
+        scan.Ss = ss;
+        scan.Se = se;
+        scan.Ah = ah;
+        scan.Al = al;
+        script.push_back(scan);
+    };
+    if (scans == JpegScans::kScanPerComponent) {
+        for (int c = 0; c < components; ++c) {
+            add(1, c, 0, 63, 0, 0);
+        }
+        return script;
+    }
+    for (int c = 0; c < components; ++c) {
+        for (int k = 0; k < 64; ++k) {
+            add(1, c, k, k, 0, kTopBit);
+            for (int bit = kTopBit; bit > 0; --bit) {
+                add(1, c, k, k, bit, bit - 1);
+            }
+        }
+    }
+    return script;
+}
+
 } // namespace
 
 Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int quality,
-                std::vector<std::uint8_t> samples) {
+                std::vector<std::uint8_t> samples, JpegScans scans) {
     const std::size_t rowBytes = std::size_t{width} * components;
     if (samples.empty()) {
         samples.resize(rowBytes * height);
@@ -204,6 +239,14 @@ Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int q
         components == 1 ? JCS_GRAYSCALE : (components == 4 ? JCS_CMYK : JCS_RGB);
     jpeg_set_defaults(&compress);
     jpeg_set_quality(&compress, quality, TRUE);
+    std::vector<jpeg_scan_info> script;
+    if (scans == JpegScans::kProgressive) {
+        jpeg_simple_progression(&compress);
+    } else if (scans != JpegScans::kBaseline) {
+        script = scanScript(scans, components);
+        compress.scan_info = script.data();
+        compress.num_scans = static_cast<int>(script.size());
+    }
     jpeg_start_compress(&compress, TRUE);
     while (compress.next_scanline < compress.image_height) {
         JSAMPROW row = samples.data() + compress.next_scanline * rowBytes;

@@ -57,10 +57,23 @@ struct PngOptions {
 std::size_t pngRowBytes(const PngOptions& options);
 Bytes writePng(const PngOptions& options);
 
-// A baseline JPEG of 1 (grey), 3 (RGB) or 4 (CMYK) components; samples as rows of interleaved
-// bytes, empty for patternSample.
+// How a JPEG's scans are laid out.
+enum class JpegScans {
+    // One interleaved sequential scan.
+    kBaseline,
+    // libjpeg's standard progressive script (10 scans for colour, 6 for grey).
+    kProgressive,
+    // Sequential, one scan per component.
+    kScanPerComponent,
+    // Progressive with every bit of every coefficient of every component in a scan of its
+    // own, from bit 10 (the most libjpeg writes) down: 704 scans a component.
+    kEveryBitAlone,
+};
+
+// A JPEG of 1 (grey), 3 (RGB) or 4 (CMYK) components; samples as rows of interleaved bytes,
+// empty for patternSample.
 Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int quality,
-                std::vector<std::uint8_t> samples = {});
+                std::vector<std::uint8_t> samples = {}, JpegScans scans = JpegScans::kBaseline);
 
 struct DibOptions {
     std::uint32_t headerSize = 40;

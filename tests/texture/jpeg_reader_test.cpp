@@ -118,8 +118,163 @@ TEST(JpegReader, BadFilesAreTurnedDown) {
 }
 
 TEST(JpegReader, EveryPrefixIsTurnedDownRatherThanFilledWithGrey) {
-    const Bytes file = testing::writeJpeg(16, 16, 3, 80);
-    testing::expectPrefixesRejected(detail::readJpg, file);
+    // Only the end marker may be missing.
+    for (const testing::JpegScans scans :
+         {testing::JpegScans::kBaseline, testing::JpegScans::kProgressive}) {
+        const Bytes file = testing::writeJpeg(16, 16, 3, 80, {}, scans);
+        testing::expectPrefixesRejected(detail::readJpg, file, file.size() - 2);
+    }
+}
+
+// Where each marker segment starts, with its marker code; entropy-coded data belongs to the
+// SOS segment before it.
+struct Segment {
+    std::size_t offset;
+    unsigned marker;
+};
+
+std::vector<Segment> segmentsOf(const Bytes& file) {
+    std::vector<Segment> segments;
+    auto at = [&](std::size_t i) { return std::to_integer<unsigned>(file[i]); };
+    std::size_t i = 2;
+    while (i + 3 < file.size() && at(i) == 0xFF) {
+        const unsigned marker = at(i + 1);
+        segments.push_back({i, marker});
+        if (marker == 0xD9) {
+            break;
+        }
+        i += 2 + ((at(i + 2) << 8) | at(i + 3));
+        if (marker == 0xDA) {
+            // Entropy-coded data runs to the next marker that is neither stuffing nor RSTn.
+            while (i + 1 < file.size() &&
+                   !(at(i) == 0xFF && at(i + 1) != 0 && (at(i + 1) & 0xF8) != 0xD0)) {
+                ++i;
+            }
+        }
+    }
+    return segments;
+}
+
+Bytes slice(const Bytes& file, std::size_t from, std::size_t to) {
+    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(from),
+                 file.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+// The file up to where its last scan (with the tables just before it) starts.
+Bytes withoutLastScan(const Bytes& file) {
+    const std::vector<Segment> segments = segmentsOf(file);
+    std::size_t cut = 0;
+    for (std::size_t s = 0; s < segments.size(); ++s) {
+        if (segments[s].marker == 0xDA) {
+            cut = s > 0 && segments[s - 1].marker == 0xC4 ? segments[s - 1].offset
+                                                          : segments[s].offset;
+        }
+    }
+    return slice(file, 0, cut);
+}
+
+// The first scan after the frame (with its tables) written `copies` extra times right after
+// itself: the same coefficients sent again, which libjpeg reports as a bogus progression.
+Bytes withRepeatedScan(const Bytes& file, int copies) {
+    const std::vector<Segment> segments = segmentsOf(file);
+    for (std::size_t s = 0; s + 1 < segments.size(); ++s) {
+        if (segments[s].marker == 0xDA) {
+            const std::size_t from = s > 0 && segments[s - 1].marker == 0xC4
+                                         ? segments[s - 1].offset
+                                         : segments[s].offset;
+            const Bytes scan = slice(file, from, segments[s + 1].offset);
+            Bytes out = slice(file, 0, segments[s + 1].offset);
+            for (int i = 0; i < copies; ++i) {
+                testing::append(out, scan);
+            }
+            testing::append(out, slice(file, segments[s + 1].offset, file.size()));
+            return out;
+        }
+    }
+    return file;
+}
+
+TEST(JpegReader, ScanLayoutsAndBadProgressions) {
+    using testing::JpegScans;
+    struct Case {
+        const char* name;
+        Bytes file;
+        bool accepted;
+    };
+    const Bytes progressive = testing::writeJpeg(24, 16, 3, 85, {}, JpegScans::kProgressive);
+    const Case cases[] = {
+        {"Progressive", progressive, true},
+        {"ScanPerComponent", testing::writeJpeg(24, 16, 3, 85, {}, JpegScans::kScanPerComponent),
+         true},
+        // 704 legal scans.
+        {"EveryBitOfGrey", testing::writeJpeg(8, 8, 1, 85, {}, JpegScans::kEveryBitAlone), true},
+        // 2112 legal scans, past the limit.
+        {"EveryBitOfColour", testing::writeJpeg(8, 8, 3, 85, {}, JpegScans::kEveryBitAlone), false},
+        {"ScanRepeated", withRepeatedScan(progressive, 1), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DecodedImage image;
+        EXPECT_EQ(testing::runReader(detail::readJpg, c.file, image) == ReadFailure::kNone,
+                  c.accepted);
+        EXPECT_EQ(testing::load(c.file, image), c.accepted ? S_OK : D3DXERR_INVALIDDATA);
+        if (c.accepted) {
+            const int components = image.format == D3DFMT_L8 ? 1 : 3;
+            const std::vector<std::uint8_t> reference = referenceDecode(c.file, components);
+            const std::vector<std::uint8_t> decoded = testing::pixelsOf(image, image.rowPitch);
+            for (std::size_t i = 0, p = 0; i < reference.size(); i += components, ++p) {
+                const std::size_t at = components == 1 ? p : p * 4;
+                ASSERT_EQ(decoded[at], reference[i + components - 1]) << "pixel " << p;
+            }
+        }
+    }
+}
+
+TEST(JpegReader, MissingOnlyTheEndMarkerIsReadButMissingScansAreNot) {
+    using testing::JpegScans;
+    struct Case {
+        const char* name;
+        JpegScans scans;
+    };
+    const Case cases[] = {
+        {"Baseline", JpegScans::kBaseline},
+        {"Progressive", JpegScans::kProgressive},
+        {"ScanPerComponent", JpegScans::kScanPerComponent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes whole = testing::writeJpeg(24, 16, 3, 85, {}, c.scans);
+        DecodedImage expected;
+        ASSERT_EQ(testing::runReader(detail::readJpg, whole, expected), ReadFailure::kNone);
+
+        const Bytes noEnd = slice(whole, 0, whole.size() - 2);
+        DecodedImage image;
+        ASSERT_EQ(testing::runReader(detail::readJpg, noEnd, image), ReadFailure::kNone);
+        EXPECT_EQ(testing::pixelsOf(image, image.rowPitch),
+                  testing::pixelsOf(expected, expected.rowPitch));
+
+        if (c.scans != JpegScans::kBaseline) {
+            // Ends cleanly after a scan, so libjpeg sees no damage, only the missing marker.
+            EXPECT_EQ(testing::runReader(detail::readJpg, withoutLastScan(whole), image),
+                      ReadFailure::kTruncated);
+        }
+    }
+}
+
+TEST(JpegReader, HeaderOutOfProportionToItsDataIsRefusedBeforeDecoding) {
+    // 16000 x 16000 claimed by a file of a few hundred bytes: 12 million blocks with no data.
+    Bytes file = testing::writeJpeg(8, 8, 3, 90);
+    const std::size_t frame = frameHeader(file);
+    ASSERT_GT(frame, 0u);
+    for (const std::size_t at : {frame + 3, frame + 5}) {
+        file[at] = std::byte{16000 >> 8};
+        file[at + 1] = std::byte{16000 & 0xFF};
+    }
+    for (const bool loadPixels : {false, true}) {
+        DecodedImage image;
+        EXPECT_EQ(testing::runReader(detail::readJpg, file, image, loadPixels),
+                  ReadFailure::kTruncated);
+    }
 }
 
 } // namespace
