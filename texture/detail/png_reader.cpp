@@ -1,5 +1,6 @@
 // PNG through libpng: the header decides the format, libpng's transforms bring the rows into
 // that format, and the rows are decoded straight into the final pixel block.
+#include "platform/checked_math.h"
 #include "texture/detail/image_readers.h"
 #include "texture/detail/pixel_block.h"
 
@@ -24,6 +25,8 @@ struct PngSession {
     png_infop info = nullptr;
     const std::byte* cursor = nullptr;
     std::size_t remaining = 0;
+    // The whole file's size.
+    std::size_t size = 0;
     std::unique_ptr<png_bytep[]> rows;
     // PLTE and tRNS as the file has them, taken before libpng's transforms touch its copy.
     png_color colours[256] = {};
@@ -135,6 +138,17 @@ ReadFailure decode(PngSession& session, DecodedImage& image) {
     int bitDepth = 0;
     int colourType = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+
+    // Deflate turns at most 258 bytes into 2 bits, so the data can hold no more than 1032
+    // bytes of rows per byte; a header claiming more is cut off or lying, and is refused
+    // before the block is allocated.
+    constexpr std::size_t kMaxInflateRatio = 1032;
+    // Each row is its filter byte and its samples.
+    std::size_t rawBytes = 0;
+    if (!platform::checkedMul(png_get_rowbytes(png, info) + 1, std::size_t{height}, &rawBytes) ||
+        rawBytes / kMaxInflateRatio > session.size) {
+        return ReadFailure::kTruncated;
+    }
 
     D3DFORMAT format = D3DFMT_UNKNOWN;
     switch (colourType) {
@@ -278,6 +292,7 @@ ReadFailure readPng(DecodedImage& image, std::span<const std::byte> data) {
     }
     session.cursor = data.data();
     session.remaining = data.size();
+    session.size = data.size();
     png_set_read_fn(session.png, &session, readFromMemory);
     return decode(session, image);
 }
