@@ -189,8 +189,10 @@ ReadFailure decode(JpegSession& session, DecodedImage& image, std::span<const st
             return ReadFailure::kTruncated;
         }
     }
+    // Judged before finishing: that frees the progression record.
+    const bool whole = completeWithoutEnd(session);
     jpeg_finish_decompress(&decompress);
-    if (session.endMissing && !completeWithoutEnd(session)) {
+    if (session.endMissing && !whole) {
         return ReadFailure::kTruncated;
     }
     return ReadFailure::kNone;
