@@ -4,6 +4,9 @@
 BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 FUZZ_SECONDS ?= 60
+# Per input: the longest a run may take and the memory it may hold.
+FUZZ_INPUT_SECONDS ?= 5
+FUZZ_MEMORY_MB ?= 512
 JOBS ?= $(shell nproc)
 
 all: build
@@ -36,7 +39,7 @@ bench: deps
 	@scripts/run-benchmarks $(BUILD_DIR)
 
 fuzz: asan
-	@scripts/run-fuzzers $(ASAN_DIR) $(FUZZ_SECONDS)
+	@scripts/run-fuzzers $(ASAN_DIR) $(FUZZ_SECONDS) $(FUZZ_INPUT_SECONDS) $(FUZZ_MEMORY_MB)
 
 assets:
 	@scripts/make-assets $(BUILD_DIR)
