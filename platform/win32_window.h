@@ -8,7 +8,7 @@
 // AdjustWindowRect adds nothing and an overlapped window's outer size is its client size.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 using TIMERPROC = void (*)(HWND window, UINT message, UINT_PTR id, DWORD time);

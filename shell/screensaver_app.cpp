@@ -1,9 +1,9 @@
 #include "shell/screensaver_app.h"
 
-#include "platform/locale.h"
-#include "platform/message_box.h"
+#include "base/locale.h"
+#include "base/message_box.h"
+#include "base/text_conversion.h"
 #include "platform/process.h"
-#include "platform/text_conversion.h"
 
 namespace halv::shell {
 namespace {
@@ -18,7 +18,7 @@ HWND readHostWindow(const WCHAR* text) {
     if (*text == 0) {
         return nullptr;
     }
-    const LONG value = platform::wideToLong(text, nullptr, 10);
+    const LONG value = base::wideToLong(text, nullptr, 10);
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(static_cast<ULONG>(value)));
 }
 
