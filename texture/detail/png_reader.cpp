@@ -1,6 +1,6 @@
 // PNG through libpng: the header decides the format, libpng's transforms bring the rows into
 // that format, and the rows are decoded straight into the final pixel block.
-#include "platform/checked_math.h"
+#include "base/checked_math.h"
 #include "texture/detail/image_readers.h"
 #include "texture/detail/pixel_block.h"
 
@@ -145,7 +145,7 @@ ReadFailure decode(PngSession& session, DecodedImage& image) {
     constexpr std::size_t kMaxInflateRatio = 1032;
     // Each row is its filter byte and its samples.
     std::size_t rawBytes = 0;
-    if (!platform::checkedMul(png_get_rowbytes(png, info) + 1, std::size_t{height}, &rawBytes) ||
+    if (!base::checkedMul(png_get_rowbytes(png, info) + 1, std::size_t{height}, &rawBytes) ||
         rawBytes / kMaxInflateRatio > session.size) {
         return ReadFailure::kTruncated;
     }
