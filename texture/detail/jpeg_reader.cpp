@@ -26,10 +26,11 @@ constexpr int kMaxScans = 1000;
 
 // Huffman coding spends at least one bit on every 8 x 8 block of a component (the DC
 // difference); a header claiming more blocks than the data has bits is missing its data.
-// Arithmetic coding can code a flat block in a fraction of a bit, so it gets 64 times more
-// room before a header counts as out of proportion to its data.
+// Arithmetic coding can code a flat block in a fraction of a bit, so it gets 8 times more
+// room: enough for any picture with some detail, while a few kilobytes still cannot make
+// libjpeg hold hundreds of megabytes of coefficients.
 constexpr std::size_t kHuffmanBlocksPerByte = 8;
-constexpr std::size_t kArithmeticBlocksPerByte = 8 * 64;
+constexpr std::size_t kArithmeticBlocksPerByte = 8 * 8;
 
 struct JpegSession {
     jpeg_decompress_struct decompress{};
