@@ -260,6 +260,50 @@ Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int q
     return out;
 }
 
+std::vector<JpegSegment> jpegSegments(const Bytes& file) {
+    std::vector<JpegSegment> segments;
+    auto at = [&](std::size_t i) { return std::to_integer<unsigned>(file[i]); };
+    std::size_t i = 2;
+    while (i + 3 < file.size() && at(i) == 0xFF) {
+        const unsigned marker = at(i + 1);
+        segments.push_back({i, marker});
+        if (marker == 0xD9) {
+            break;
+        }
+        i += 2 + ((at(i + 2) << 8) | at(i + 3));
+        if (marker == 0xDA) {
+            // Entropy-coded data runs to the next marker that is neither stuffing nor RSTn.
+            while (i + 1 < file.size() &&
+                   !(at(i) == 0xFF && at(i + 1) != 0 && (at(i + 1) & 0xF8) != 0xD0)) {
+                ++i;
+            }
+        }
+    }
+    return segments;
+}
+
+Bytes withRepeatedJpegScan(const Bytes& file, std::size_t scanIndex, int copies) {
+    const std::vector<JpegSegment> segments = jpegSegments(file);
+    std::size_t scan = 0;
+    for (std::size_t s = 0; s + 1 < segments.size(); ++s) {
+        if (segments[s].marker != 0xDA || scan++ != scanIndex) {
+            continue;
+        }
+        const std::size_t from =
+            s > 0 && segments[s - 1].marker == 0xC4 ? segments[s - 1].offset : segments[s].offset;
+        const std::size_t to = segments[s + 1].offset;
+        const Bytes copy(file.begin() + static_cast<std::ptrdiff_t>(from),
+                         file.begin() + static_cast<std::ptrdiff_t>(to));
+        Bytes out(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(to));
+        for (int i = 0; i < copies; ++i) {
+            append(out, copy);
+        }
+        out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(to), file.end());
+        return out;
+    }
+    return file;
+}
+
 // ---- BMP / DIB
 
 Bytes makeDib(const DibOptions& options) {

@@ -75,6 +75,18 @@ enum class JpegScans {
 Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int quality,
                 std::vector<std::uint8_t> samples = {}, JpegScans scans = JpegScans::kBaseline);
 
+// Where each marker segment of a JPEG starts, with its marker code; entropy-coded data belongs
+// to the SOS segment before it.
+struct JpegSegment {
+    std::size_t offset;
+    unsigned marker;
+};
+std::vector<JpegSegment> jpegSegments(const Bytes& file);
+
+// The file with scan `scanIndex` (and the tables just before it) written `copies` more times
+// right after itself.
+Bytes withRepeatedJpegScan(const Bytes& file, std::size_t scanIndex, int copies);
+
 struct DibOptions {
     std::uint32_t headerSize = 40;
     std::int32_t width = 2;

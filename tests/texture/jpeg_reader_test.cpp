@@ -126,35 +126,6 @@ TEST(JpegReader, EveryPrefixIsTurnedDownRatherThanFilledWithGrey) {
     }
 }
 
-// Where each marker segment starts, with its marker code; entropy-coded data belongs to the
-// SOS segment before it.
-struct Segment {
-    std::size_t offset;
-    unsigned marker;
-};
-
-std::vector<Segment> segmentsOf(const Bytes& file) {
-    std::vector<Segment> segments;
-    auto at = [&](std::size_t i) { return std::to_integer<unsigned>(file[i]); };
-    std::size_t i = 2;
-    while (i + 3 < file.size() && at(i) == 0xFF) {
-        const unsigned marker = at(i + 1);
-        segments.push_back({i, marker});
-        if (marker == 0xD9) {
-            break;
-        }
-        i += 2 + ((at(i + 2) << 8) | at(i + 3));
-        if (marker == 0xDA) {
-            // Entropy-coded data runs to the next marker that is neither stuffing nor RSTn.
-            while (i + 1 < file.size() &&
-                   !(at(i) == 0xFF && at(i + 1) != 0 && (at(i + 1) & 0xF8) != 0xD0)) {
-                ++i;
-            }
-        }
-    }
-    return segments;
-}
-
 Bytes slice(const Bytes& file, std::size_t from, std::size_t to) {
     return Bytes(file.begin() + static_cast<std::ptrdiff_t>(from),
                  file.begin() + static_cast<std::ptrdiff_t>(to));
@@ -162,7 +133,7 @@ Bytes slice(const Bytes& file, std::size_t from, std::size_t to) {
 
 // The file up to where its last scan (with the tables just before it) starts.
 Bytes withoutLastScan(const Bytes& file) {
-    const std::vector<Segment> segments = segmentsOf(file);
+    const std::vector<testing::JpegSegment> segments = testing::jpegSegments(file);
     std::size_t cut = 0;
     for (std::size_t s = 0; s < segments.size(); ++s) {
         if (segments[s].marker == 0xDA) {
@@ -171,27 +142,6 @@ Bytes withoutLastScan(const Bytes& file) {
         }
     }
     return slice(file, 0, cut);
-}
-
-// The first scan after the frame (with its tables) written `copies` extra times right after
-// itself: the same coefficients sent again, which libjpeg reports as a bogus progression.
-Bytes withRepeatedScan(const Bytes& file, int copies) {
-    const std::vector<Segment> segments = segmentsOf(file);
-    for (std::size_t s = 0; s + 1 < segments.size(); ++s) {
-        if (segments[s].marker == 0xDA) {
-            const std::size_t from = s > 0 && segments[s - 1].marker == 0xC4
-                                         ? segments[s - 1].offset
-                                         : segments[s].offset;
-            const Bytes scan = slice(file, from, segments[s + 1].offset);
-            Bytes out = slice(file, 0, segments[s + 1].offset);
-            for (int i = 0; i < copies; ++i) {
-                testing::append(out, scan);
-            }
-            testing::append(out, slice(file, segments[s + 1].offset, file.size()));
-            return out;
-        }
-    }
-    return file;
 }
 
 TEST(JpegReader, ScanLayoutsAndBadProgressions) {
@@ -210,7 +160,8 @@ TEST(JpegReader, ScanLayoutsAndBadProgressions) {
         {"EveryBitOfGrey", testing::writeJpeg(8, 8, 1, 85, {}, JpegScans::kEveryBitAlone), true},
         // 2112 legal scans, past the limit.
         {"EveryBitOfColour", testing::writeJpeg(8, 8, 3, 85, {}, JpegScans::kEveryBitAlone), false},
-        {"ScanRepeated", withRepeatedScan(progressive, 1), false},
+        // The same coefficients sent again, which libjpeg reports as a bogus progression.
+        {"ScanRepeated", testing::withRepeatedJpegScan(progressive, 0, 1), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
