@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -501,6 +502,19 @@ TEST(PngReader, InfoWithoutPixelsAllocatesNothing) {
     EXPECT_EQ(image.palette, nullptr);
     EXPECT_FALSE(image.ownsPixels());
     EXPECT_FALSE(image.ownsPalette());
+}
+
+// A chunk ahead of the image data whose length field runs past the file: libpng would
+// allocate that length (1.5 GB here, for an sPLT chunk) before finding the data missing.
+TEST(PngReader, ChunkLongerThanTheFileIsRefusedBeforeLibpngAllocatesIt) {
+    Bytes file = withChunk(fileOf(PngOptions{}), "sPLT", {'p', 0, 8, 1, 2, 3, 4, 5, 6});
+    const Bytes length{std::byte{0x5F}, std::byte{0}, std::byte{0}, std::byte{0}};
+    std::copy(length.begin(), length.end(), file.begin() + 33);
+    for (const bool loadPixels : {false, true}) {
+        DecodedImage image;
+        EXPECT_EQ(testing::runReader(detail::readPng, file, image, loadPixels),
+                  ReadFailure::kTruncated);
+    }
 }
 
 } // namespace
