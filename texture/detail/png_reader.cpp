@@ -19,12 +19,12 @@ namespace {
 
 constexpr double kScreenGamma = 2.2;
 
-// Everything that must outlive a long jump out of libpng lives here, outside the frame that
-// calls setjmp, and is released by the destructor on every path.
 // Deflate turns at most 258 bytes into 2 bits: no compressed data inflates to more than 1032
 // times its size.
 constexpr std::size_t kMaxInflateRatio = 1032;
 
+// Everything that must outlive a long jump out of libpng lives here, outside the frame that
+// calls setjmp, and is released by the destructor on every path.
 struct PngSession {
     png_structp png = nullptr;
     png_infop info = nullptr;
@@ -144,9 +144,8 @@ ReadFailure decode(PngSession& session, DecodedImage& image) {
     int colourType = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
 
-    // A header claiming more rows than the data can inflate to is cut off or lying, and is
-    // refused before the block is allocated.
-    // Each row is its filter byte and its samples.
+    // A header claiming more rows (each its filter byte and samples) than the data can
+    // inflate to is cut off or lying, and is refused before the block is allocated.
     std::size_t rawBytes = 0;
     if (!base::checkedMul(png_get_rowbytes(png, info) + 1, std::size_t{height}, &rawBytes) ||
         rawBytes / kMaxInflateRatio > session.size) {
