@@ -198,7 +198,10 @@ std::vector<jpeg_scan_info> scanScript(JpegScans scans, int components) {
         return script;
     }
     for (int c = 0; c < components; ++c) {
-        for (int k = 0; k < 64; ++k) {
+        add(1, c, 0, 0, 0, 0);
+    }
+    for (int c = 0; c < components; ++c) {
+        for (int k = 1; k < 64; ++k) {
             add(1, c, k, k, 0, kTopBit);
             for (int bit = kTopBit; bit > 0; --bit) {
                 add(1, c, k, k, bit, bit - 1);

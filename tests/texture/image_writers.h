@@ -65,9 +65,9 @@ enum class JpegScans {
     kProgressive,
     // Sequential, one scan per component.
     kScanPerComponent,
-    // Progressive with every bit of every coefficient of every component in a scan of its
-    // own, from bit 10 (the most libjpeg writes) down: 704 scans a component.
-    kEveryBitAlone,
+    // Progressive: each component's DC in one scan, then every bit of every AC coefficient in
+    // a scan of its own, from bit 10 (the most libjpeg writes) down: 694 scans a component.
+    kEveryAcBitAlone,
 };
 
 // A JPEG of 1 (grey), 3 (RGB) or 4 (CMYK) components; samples as rows of interleaved bytes,

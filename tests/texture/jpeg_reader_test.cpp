@@ -156,10 +156,16 @@ TEST(JpegReader, ScanLayoutsAndBadProgressions) {
         {"Progressive", progressive, true},
         {"ScanPerComponent", testing::writeJpeg(24, 16, 3, 85, {}, JpegScans::kScanPerComponent),
          true},
-        // 704 legal scans.
-        {"EveryBitOfGrey", testing::writeJpeg(8, 8, 1, 85, {}, JpegScans::kEveryBitAlone), true},
-        // 2112 legal scans, past the limit.
-        {"EveryBitOfColour", testing::writeJpeg(8, 8, 3, 85, {}, JpegScans::kEveryBitAlone), false},
+        // 694 legal scans.
+        {"EveryBitOfGrey", testing::writeJpeg(8, 8, 1, 85, {}, JpegScans::kEveryAcBitAlone), true},
+        // 694 scans over a flat 1024 x 1024 picture: 11 million block visits from 26 KB.
+        {"EveryBitOfAFlatPicture",
+         testing::writeJpeg(1024, 1024, 1, 85, std::vector<std::uint8_t>(1024 * 1024, 128),
+                            JpegScans::kEveryAcBitAlone),
+         false},
+        // 2082 legal scans, past the limit.
+        {"EveryBitOfColour", testing::writeJpeg(8, 8, 3, 85, {}, JpegScans::kEveryAcBitAlone),
+         false},
         // The same coefficients sent again, which libjpeg reports as a bogus progression.
         {"ScanRepeated", testing::withRepeatedJpegScan(progressive, 0, 1), false},
     };

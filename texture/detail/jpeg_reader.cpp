@@ -32,6 +32,12 @@ constexpr int kMaxScans = 1000;
 constexpr std::size_t kHuffmanBlocksPerByte = 8;
 constexpr std::size_t kArithmeticBlocksPerByte = 8 * 8;
 
+// Each scan visits every block of its components, whether its data is a few bytes of
+// end-of-band runs or not. A standard ten-scan progression visits each block at most ten
+// times, so even at the densest Huffman coding it stays under 80 visits a byte; past this
+// budget the scans are out of all proportion to the data.
+constexpr std::size_t kBlockVisitsPerByte = 256;
+
 struct JpegSession {
     jpeg_decompress_struct decompress{};
     jpeg_error_mgr errors{};
@@ -42,6 +48,10 @@ struct JpegSession {
     bool endMissing = false;
     // Bit c set once a scan has carried component c.
     unsigned scannedComponents = 0;
+    // The scan last counted, and the blocks all scans so far have visited.
+    int countedScan = 0;
+    std::size_t blockVisits = 0;
+    std::size_t dataBytes = 0;
 
     ~JpegSession() {
         if (created) {
@@ -82,20 +92,29 @@ void onJpegMessage(j_common_ptr common, int level) {
     }
 }
 
-void noteScan(JpegSession& session) {
+// Records the current scan's components and visits, once per scan; false when the scans
+// exceed their count or their budget.
+bool noteScan(JpegSession& session) {
     const jpeg_decompress_struct& decompress = session.decompress;
-    for (int i = 0; i < decompress.comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i) {
-        session.scannedComponents |= 1u << decompress.cur_comp_info[i]->component_index;
+    if (decompress.input_scan_number == session.countedScan) {
+        return true;
     }
+    session.countedScan = decompress.input_scan_number;
+    for (int i = 0; i < decompress.comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i) {
+        const jpeg_component_info& component = *decompress.cur_comp_info[i];
+        session.scannedComponents |= 1u << component.component_index;
+        session.blockVisits += std::size_t{component.width_in_blocks} * component.height_in_blocks;
+    }
+    return decompress.input_scan_number <= kMaxScans &&
+           session.blockVisits / kBlockVisitsPerByte <= session.dataBytes;
 }
 
 // Called before each step of reading a multi-scan file, so it sees every scan.
 void onJpegProgress(j_common_ptr common) {
     JpegSession& session = sessionOf(common);
-    if (session.decompress.input_scan_number > kMaxScans) {
+    if (!noteScan(session)) {
         std::longjmp(session.escape, 1);
     }
-    noteScan(session);
 }
 
 bool inProportion(const jpeg_decompress_struct& decompress, std::size_t dataBytes) {
@@ -150,10 +169,10 @@ ReadFailure decode(JpegSession& session, DecodedImage& image, std::span<const st
     if (jpeg_read_header(&decompress, TRUE) != JPEG_HEADER_OK) {
         return ReadFailure::kTruncated;
     }
-    if (!inProportion(decompress, data.size())) {
+    session.dataBytes = data.size();
+    if (!inProportion(decompress, data.size()) || !noteScan(session)) {
         return ReadFailure::kTruncated;
     }
-    noteScan(session);
 
     D3DFORMAT format = D3DFMT_UNKNOWN;
     std::size_t bytesPerPixel = 0;
