@@ -6,6 +6,9 @@ BUILD_DIR ?= build
 ASAN_DIR ?= build-asan
 PACKAGE_DIR ?= build-package
 FUZZ_SECONDS ?= 60
+# Per input: the longest a run may take and the memory it may hold.
+FUZZ_INPUT_SECONDS ?= 5
+FUZZ_MEMORY_MB ?= 512
 JOBS ?= $(shell nproc)
 
 all: build
@@ -38,7 +41,7 @@ bench: deps
 	@scripts/run-benchmarks $(BUILD_DIR)
 
 fuzz: asan
-	@scripts/run-fuzzers $(ASAN_DIR) $(FUZZ_SECONDS)
+	@scripts/run-fuzzers $(ASAN_DIR) $(FUZZ_SECONDS) $(FUZZ_INPUT_SECONDS) $(FUZZ_MEMORY_MB)
 
 # The saver as a Debian package: $(PACKAGE_DIR)/halvorine_<version>_<arch>.deb.
 package: deps
