@@ -139,6 +139,16 @@ HRESULT setRenderingSkipped(IDirect3DDevice9* device, bool skipped) noexcept {
     return D3D_OK;
 }
 
+HRESULT beginPreparing(IDirect3DDevice9* device) noexcept {
+    detail::Device* ours = deviceOf(device);
+    return ours == nullptr ? D3DERR_INVALIDCALL : ours->beginPreparing();
+}
+
+HRESULT endPreparing(IDirect3DDevice9* device) noexcept {
+    detail::Device* ours = deviceOf(device);
+    return ours == nullptr ? D3DERR_INVALIDCALL : ours->endPreparing();
+}
+
 HRESULT captureState(IDirect3DDevice9* device, DeviceStateSnapshot* snapshot) noexcept {
     detail::Device* ours = deviceOf(device);
     if (ours == nullptr || snapshot == nullptr) {
