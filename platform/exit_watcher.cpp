@@ -84,6 +84,9 @@ struct Command {
 };
 static_assert(sizeof(Command) <= PIPE_BUF);
 
+// How long the watcher waits for a killed saver to die before it ends without it.
+constexpr std::chrono::milliseconds kDyingWait{150};
+
 // Process-wide: the saver's end of the command pipe; -1 where no watcher runs.
 int gCommandPipe = -1;
 
@@ -107,11 +110,7 @@ public:
                 const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                     *mDeadline - Clock::now());
                 if (left.count() <= 0) {
-                    // The saver did not get through its teardown in time, most likely because
-                    // other work starves it. Its windows are off the screen already; whoever
-                    // waits for this process need not wait for the saver to be scheduled again.
-                    kill(mSaver, SIGKILL);
-                    std::_Exit(0);
+                    abandon();
                 }
                 timeoutMs = static_cast<int>(left.count()) + 1;
             }
@@ -222,6 +221,21 @@ private:
         kill(mSaver, SIGTERM);
     }
 
+    // The saver did not get through its teardown in time, most likely because other work starves
+    // it (or it shows the configure box, which takes no signal). Its windows are off the screen
+    // already; whoever waits for this process need not wait long for the saver to be scheduled
+    // again: a short while, in which an idle machine lets it die and take what it still shows
+    // along.
+    [[noreturn]] void abandon() {
+        // The whole group: SDL shows a message box in a process of its own.
+        kill(-mSaver, SIGKILL);
+        const Clock::time_point giveUp = Clock::now() + kDyingWait;
+        while (waitpid(mSaver, nullptr, WNOHANG) == 0 && Clock::now() < giveUp) {
+            poll(nullptr, 0, 5);
+        }
+        std::_Exit(0);
+    }
+
     // The saver has ended: this process ends as it did.
     [[noreturn]] void finish() {
         int status = 0;
@@ -263,11 +277,15 @@ void startExitWatcher(std::chrono::milliseconds grace) {
         close(pipeEnds[1]);
         return;
     }
+    // The saver leads a process group of its own, so that what it starts (SDL's message box
+    // process) can be ended with it. Both sides set it, whichever runs first.
     if (saver > 0) {
+        setpgid(saver, saver);
         close(pipeEnds[1]);
         fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
         Watcher(grace, saver, pipeEnds[0]).run();
     }
+    setpgid(0, 0);
     close(pipeEnds[0]);
     // The saver must not outlive its watcher (killed by SIGKILL, say).
     prctl(PR_SET_PDEATHSIG, SIGKILL);
