@@ -85,7 +85,7 @@ struct Command {
 static_assert(sizeof(Command) <= PIPE_BUF);
 
 // How long the watcher waits for a killed saver to die before it ends without it.
-constexpr std::chrono::milliseconds kDyingWait{150};
+constexpr std::chrono::milliseconds kDyingWait{100};
 
 // Process-wide: the saver's end of the command pipe; -1 where no watcher runs.
 int gCommandPipe = -1;

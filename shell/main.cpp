@@ -12,7 +12,7 @@ namespace {
 // How long the orderly end may take once the saver should end, before the exit watcher kills it:
 // the saver finishes well within it on an idle machine, and a busy one must still see it gone
 // within a second.
-constexpr std::chrono::milliseconds kOrderlyEndGrace{300};
+constexpr std::chrono::milliseconds kOrderlyEndGrace{200};
 
 } // namespace
 

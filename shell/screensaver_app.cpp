@@ -27,6 +27,31 @@ HWND readHostWindow(const WCHAR* text) {
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(static_cast<ULONG>(value)));
 }
 
+// The frame rate on the debug channel (HALVORINE_DEBUG=1): the frames drawn since the loop began,
+// every five seconds and at its end.
+class FrameCount {
+public:
+    void count() {
+        ++mFrames;
+        if (timeGetTime() - mLastReportMs >= kReportPeriodMs) {
+            report();
+        }
+    }
+    void report() {
+        mLastReportMs = timeGetTime();
+        char line[96];
+        std::snprintf(line, sizeof(line), "halvorine: %u frames in %lu ms\n", mFrames,
+                      static_cast<unsigned long>(mLastReportMs - mStartMs));
+        OutputDebugStringA(line);
+    }
+
+private:
+    static constexpr DWORD kReportPeriodMs = 5000;
+    const DWORD mStartMs = timeGetTime();
+    DWORD mLastReportMs = mStartMs;
+    unsigned mFrames = 0;
+};
+
 } // namespace
 
 SaverMode parseCommandLine(LPCWSTR commandLine, HWND* hostWindow) {
@@ -183,23 +208,17 @@ int ScreensaverApp::run(HINSTANCE instance, int showCommand) {
         SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, TRUE, &scratch, 0);
     }
     MSG message = {};
-    const DWORD loopStartMs = timeGetTime();
-    unsigned frames = 0;
+    FrameCount frames;
     while (message.message != WM_QUIT) {
         if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         } else {
             renderFrame();
-            ++frames;
+            frames.count();
         }
     }
-    // For measuring the frame rate (HALVORINE_DEBUG=1).
-    const DWORD loopMs = timeGetTime() - loopStartMs;
-    char line[96];
-    std::snprintf(line, sizeof(line), "halvorine: %u frames in %lu ms\n", frames,
-                  static_cast<unsigned long>(loopMs));
-    OutputDebugStringA(line);
+    frames.report();
     return static_cast<int>(message.wParam);
 }
 
