@@ -1,7 +1,7 @@
 // Glyph-cache cell and texture sizes, and fitting them to what a device can create.
 #include "font/cache_geometry.h"
 
-#include "platform/result_codes.h"
+#include "base/result_codes.h"
 #include "texture/texture_loader.h"
 
 #include <algorithm>

@@ -2,9 +2,9 @@
 // that would hold them, worked out from the text metrics and then fitted to a device.
 #pragma once
 
+#include "base/win_types.h"
 #include "font/font.h"
 #include "gfx/device.h"
-#include "platform/win_types.h"
 
 #include <cstdint>
 

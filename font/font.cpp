@@ -2,10 +2,10 @@
 // glyph bitmap and the glyph-cache geometry fitted to the device.
 #include "font/font.h"
 
+#include "base/checked_math.h"
+#include "base/text_conversion.h"
 #include "font/detail/font_library.h"
 #include "font/detail/font_object.h"
-#include "platform/checked_math.h"
-#include "platform/text_conversion.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,7 +59,7 @@ HRESULT Font::initialise(IDirect3DDevice9* device, const D3DXFONT_DESCW* desc) {
     if (device == nullptr || desc == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    mDevice = platform::ComRef<IDirect3DDevice9>::retain(device);
+    mDevice = base::ComRef<IDirect3DDevice9>::retain(device);
     mDesc = *desc;
     // A caller's record need not be terminated; ours always is.
     mDesc.FaceName[kFaceNameChars] = 0;
@@ -109,8 +109,8 @@ HRESULT Font::initialise(IDirect3DDevice9* device, const D3DXFONT_DESCW* desc) {
     static_assert(offsetof(TEXTMETRICA, tmFirstChar) == offsetof(TEXTMETRICW, tmFirstChar));
     std::memcpy(&mMetricsA, &mMetrics, offsetof(TEXTMETRICW, tmFirstChar));
     mFace.ansiRange(&mMetricsA.tmFirstChar, &mMetricsA.tmLastChar);
-    const std::string defaultChar = platform::wideToAnsi(std::u16string(1, mMetrics.tmDefaultChar));
-    const std::string breakChar = platform::wideToAnsi(std::u16string(1, mMetrics.tmBreakChar));
+    const std::string defaultChar = base::wideToAnsi(std::u16string(1, mMetrics.tmDefaultChar));
+    const std::string breakChar = base::wideToAnsi(std::u16string(1, mMetrics.tmBreakChar));
     mMetricsA.tmDefaultChar = static_cast<BYTE>(defaultChar.empty() ? 0 : defaultChar[0]);
     mMetricsA.tmBreakChar = static_cast<BYTE>(breakChar.empty() ? 0 : breakChar[0]);
     mMetricsA.tmItalic = mMetrics.tmItalic;
@@ -135,9 +135,9 @@ HRESULT Font::initialise(IDirect3DDevice9* device, const D3DXFONT_DESCW* desc) {
     // Mip levels of a large glyph are built in a scratch block.
     if (mGeometry.largeCellLevels > 1) {
         std::size_t bytes = 0;
-        if (!platform::checkedMul(std::size_t{mGeometry.largeCellEdge},
-                                  std::size_t{mGeometry.largeCellEdge}, &bytes) ||
-            !platform::checkedMul(bytes, std::size_t{8}, &bytes)) {
+        if (!base::checkedMul(std::size_t{mGeometry.largeCellEdge},
+                              std::size_t{mGeometry.largeCellEdge}, &bytes) ||
+            !base::checkedMul(bytes, std::size_t{8}, &bytes)) {
             return E_OUTOFMEMORY;
         }
         // Not cleared: it is only ever written before it is read.
@@ -157,7 +157,7 @@ HRESULT Font::GetDevice(IDirect3DDevice9** device) noexcept {
     if (device == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    *device = platform::ComRef<IDirect3DDevice9>::retain(mDevice.get()).detach();
+    *device = base::ComRef<IDirect3DDevice9>::retain(mDevice.get()).detach();
     return S_OK;
 }
 
@@ -168,7 +168,7 @@ HRESULT Font::GetDescA(D3DXFONT_DESCA* desc) noexcept {
     return guardAllocation([&] {
         D3DXFONT_DESCA result{};
         std::memcpy(&result, &mDesc, offsetof(D3DXFONT_DESCW, FaceName));
-        const std::string name = platform::wideToAnsi(faceNameOf(mDesc.FaceName));
+        const std::string name = base::wideToAnsi(faceNameOf(mDesc.FaceName));
         copyFaceName(std::string_view(name), result.FaceName);
         *desc = result;
         return S_OK;
@@ -238,8 +238,8 @@ HRESULT D3DXCreateFontIndirectW(IDirect3DDevice9* pDevice, const D3DXFONT_DESCW*
     if (ppFont == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    halv::platform::ComRef<halv::font::detail::Font> font(new (std::nothrow)
-                                                              halv::font::detail::Font());
+    halv::base::ComRef<halv::font::detail::Font> font(new (std::nothrow)
+                                                          halv::font::detail::Font());
     if (!font) {
         return E_OUTOFMEMORY;
     }
@@ -262,8 +262,7 @@ HRESULT D3DXCreateFontIndirectA(IDirect3DDevice9* pDevice, const D3DXFONT_DESCA*
     return halv::font::guardAllocation([&] {
         D3DXFONT_DESCW wide{};
         std::memcpy(&wide, pDesc, offsetof(D3DXFONT_DESCA, FaceName));
-        const std::u16string name =
-            halv::platform::ansiToWide(halv::font::faceNameOf(pDesc->FaceName));
+        const std::u16string name = halv::base::ansiToWide(halv::font::faceNameOf(pDesc->FaceName));
         halv::font::copyFaceName(std::u16string_view(name), wide.FaceName);
         return D3DXCreateFontIndirectW(pDevice, &wide, ppFont);
     });

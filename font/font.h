@@ -7,10 +7,10 @@
 //                                font.put());
 #pragma once
 
+#include "base/com.h"
+#include "base/win_types.h"
 #include "gfx/device.h"
 #include "gfx/resources.h"
-#include "platform/com.h"
-#include "platform/win_types.h"
 
 #include <cstddef>
 
@@ -180,7 +180,7 @@ using LPD3DXSPRITE = ID3DXSprite*;
 struct ID3DXFont;
 using LPD3DXFONT = ID3DXFont*;
 
-// Our reference lists no value for it, so this identifies the interface within this layer only.
+// Not the published value: this identifies the interface within this layer only.
 inline constexpr IID IID_ID3DXFont = {
     0x5B1F3C7E, 0x2D94, 0x4E61, {0x8A, 0x37, 0xC4, 0x0E, 0x91, 0x6B, 0x52, 0x01}};
 

@@ -1,5 +1,5 @@
 // The default adapter profile: what the OpenGL 3.3 renderer creates, samples and renders.
-#include "gfx/caps.h"
+#include "gfx/adapter_profile.h"
 
 #include <cstring>
 

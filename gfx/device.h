@@ -3,10 +3,10 @@
 // through gfx/device_factory.h; the interface is the same for all of them.
 #pragma once
 
+#include "base/com.h"
 #include "gfx/caps.h"
 #include "gfx/device_types.h"
 #include "gfx/resources.h"
-#include "platform/com.h"
 
 // Interfaces this layer never creates; they appear only behind pointers.
 struct IDirect3DSwapChain9;

@@ -10,7 +10,7 @@
 // Code that calls Direct3DCreate9 itself (the scene) is steered with ScopedDirect3DOptions.
 #pragma once
 
-#include "gfx/caps.h"
+#include "gfx/adapter_profile.h"
 #include "gfx/device.h"
 
 #include <optional>

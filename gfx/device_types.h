@@ -3,8 +3,8 @@
 // live in gfx/value_types.h.
 #pragma once
 
-#include "gfx/value_types.h"
-#include "platform/guid.h"
+#include "base/guid.h"
+#include "base/value_types.h"
 
 #include <cstddef>
 
@@ -737,7 +737,7 @@ enum D3DDEVTYPE : DWORD {
     D3DDEVTYPE_FORCE_DWORD = 0x7FFFFFFF,
 };
 
-// Enumerations whose member values our reference does not list. The device accepts only the
+// Enumerations declared without members. The device accepts only the
 // plain value 0 for D3DBACKBUFFER_TYPE (the mono back buffer) and creates no state blocks or
 // queries, so no member is needed.
 enum D3DBACKBUFFER_TYPE : DWORD {};

@@ -1,5 +1,6 @@
 #include "gfx/inspection.h"
 
+#include "base/allocation_guard.h"
 #include "gfx/detail/device.h"
 #include "gfx/detail/object_core.h"
 #include "gfx/detail/state_tables.h"
@@ -166,9 +167,7 @@ HRESULT captureState(IDirect3DDevice9* device, DeviceStateSnapshot* snapshot) no
     if (ours == nullptr || snapshot == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    try {
-        *snapshot = ours->state();
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] { *snapshot = ours->state(); })) {
         return E_OUTOFMEMORY;
     }
     return D3D_OK;

@@ -3,13 +3,13 @@
 // whatever its pool; the renderer uploads what changed before it draws.
 #pragma once
 
+#include "base/com.h"
 #include "gfx/device_types.h"
-#include "platform/com.h"
 
 struct IDirect3DDevice9;
 
-// Interface identifiers for QueryInterface and GetContainer. Our reference lists no values for
-// them, so these identify the interfaces within this layer only.
+// Interface identifiers for QueryInterface and GetContainer. Not the published values: they
+// identify the interfaces within this layer only.
 inline constexpr IID IID_IDirect3DResource9 = {
     0x48A1C0D2, 0x7E35, 0x4B6C, {0x9A, 0x01, 0x5D, 0x3E, 0x8B, 0x11, 0x00, 0x01}};
 inline constexpr IID IID_IDirect3DBaseTexture9 = {

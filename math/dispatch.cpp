@@ -2,11 +2,11 @@
 // its first-call stubs, and the published entries that jump through the table.
 #include "math/dispatch.h"
 
+#include "base/debug_output.h"
+#include "base/processor.h"
+#include "base/registry.h"
 #include "math/detail/portable.h"
 #include "math/detail/simd_sets.h"
-#include "platform/debug_output.h"
-#include "platform/processor.h"
-#include "platform/registry.h"
 
 #include <atomic>
 #include <mutex>
@@ -269,8 +269,8 @@ DispatchTable makeDispatchTable(DispatchLevel level) noexcept {
 ProcessorFeatures detectProcessorFeatures() noexcept {
     ProcessorFeatures features{};
     features.has3DNow = IsProcessorFeaturePresent(PF_3DNOW_INSTRUCTIONS_AVAILABLE) != FALSE;
-    platform::CpuidRegisters leaf1{};
-    features.hasSse2 = platform::cpuid(1, &leaf1) && (leaf1.edx & (1u << 26)) != 0;
+    base::CpuidRegisters leaf1{};
+    features.hasSse2 = base::cpuid(1, &leaf1) && (leaf1.edx & (1u << 26)) != 0;
     features.hasSse = IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) != FALSE;
     return features;
 }

@@ -4,9 +4,9 @@
 // benchmarks can build the table of any set.
 #pragma once
 
+#include "base/win_types.h"
 #include "math/half_float.h"
 #include "math/vector_math.h"
-#include "platform/win_types.h"
 
 #include <cstddef>
 

@@ -2,7 +2,7 @@
 // infinities or NaN: exponent 31 holds ordinary numbers up to 131008 (0x7FFF).
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 #include <cstddef>
 

@@ -8,10 +8,10 @@
 // otherwise, the output may be the same object as an input.
 #pragma once
 
-#include "gfx/value_types.h"
+#include "base/result_codes.h"
+#include "base/value_types.h"
+#include "base/win_types.h"
 #include "math/half_float.h"
-#include "platform/result_codes.h"
-#include "platform/win_types.h"
 
 #include <cmath>
 #include <cstddef>

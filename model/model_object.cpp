@@ -1,8 +1,8 @@
 #include "model/model_object.h"
 
+#include "base/message_box.h"
+#include "base/text_conversion.h"
 #include "model/texture_resource.h"
-#include "platform/message_box.h"
-#include "platform/text_conversion.h"
 #include "xfile/mesh_loader.h"
 
 #include <algorithm>
@@ -35,8 +35,8 @@ HRESULT ModelObject::load(IDirect3DDevice9* device, LPCWSTR resourceName, LPCWST
         nameAnsi[0] = '\0';
     }
 
-    platform::ComRef<ID3DXBuffer> materialBuffer;
-    platform::ComRef<ID3DXMesh> mesh;
+    base::ComRef<ID3DXBuffer> materialBuffer;
+    base::ComRef<ID3DXMesh> mesh;
     DWORD count = 0;
     HRESULT hr = D3DERR_INVALIDCALL;
     if (nameAnsi[0] != '\0') {
@@ -50,8 +50,8 @@ HRESULT ModelObject::load(IDirect3DDevice9* device, LPCWSTR resourceName, LPCWST
 
     // Running out of memory here counts as a failed load: the object stays empty.
     std::unique_ptr<D3DMATERIAL9[]> materials(new (std::nothrow) D3DMATERIAL9[count]);
-    std::unique_ptr<platform::ComRef<IDirect3DTexture9>[]> textures(
-        new (std::nothrow) platform::ComRef<IDirect3DTexture9>[count]);
+    std::unique_ptr<base::ComRef<IDirect3DTexture9>[]> textures(
+        new (std::nothrow) base::ComRef<IDirect3DTexture9>[count]);
     if (count == 0 || materialBuffer.get() == nullptr || !materials || !textures) {
         MessageBoxW(nullptr, u"Could not find .x", u"Information", MB_OK);
         return E_FAIL;
@@ -92,7 +92,7 @@ void ModelObject::loadMaterialTexture(IDirect3DDevice9* device, DWORD index, con
         return;
     }
 
-    const LONG number = platform::wideToLong(nameWide, nullptr, 10);
+    const LONG number = base::wideToLong(nameWide, nullptr, 10);
     const auto resourceNumber = static_cast<WORD>((useOverride ? overrideNumber : number) & 0xFFFF);
     const HRESULT hr = loadTextureResource(device, u"PNG", MAKEINTRESOURCEW(resourceNumber),
                                            mTextures[index].put());

@@ -2,9 +2,9 @@
 // texture per subset, placed in the world, and drawn subset by subset.
 #pragma once
 
+#include "base/com.h"
 #include "gfx/device.h"
 #include "math/vector_math.h"
-#include "platform/com.h"
 #include "xfile/mesh.h"
 
 #include <memory>
@@ -51,9 +51,9 @@ private:
     D3DXVECTOR3 mPosition{0.0f, 0.0f, 0.0f};
     D3DXVECTOR3 mRotation{0.0f, 0.0f, 0.0f};
     alignas(16) D3DXMATRIX mWorld{};
-    platform::ComRef<ID3DXMesh> mMesh;
+    base::ComRef<ID3DXMesh> mMesh;
     std::unique_ptr<D3DMATERIAL9[]> mMaterials;
-    std::unique_ptr<platform::ComRef<IDirect3DTexture9>[]> mTextures;
+    std::unique_ptr<base::ComRef<IDirect3DTexture9>[]> mTextures;
     DWORD mMaterialCount = 0;
 };
 

@@ -1,6 +1,6 @@
 #include "model/texture_resource.h"
 
-#include "platform/resources.h"
+#include "base/resources.h"
 #include "texture/texture_loader.h"
 
 namespace halv::model {

@@ -1,6 +1,6 @@
 #include "platform/fake_window_system.h"
 
-#include "platform/timing.h"
+#include "base/timing.h"
 
 namespace halv::platform {
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/message_queue.h"
 
-#include "platform/timing.h"
+#include "base/timing.h"
 
 #include <algorithm>
 

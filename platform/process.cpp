@@ -1,6 +1,6 @@
 #include "platform/process.h"
 
-#include "platform/text_conversion.h"
+#include "base/text_conversion.h"
 
 #include <atomic>
 #include <cerrno>
@@ -102,7 +102,7 @@ std::u16string commandLineFromArguments(std::span<const std::string> argv) {
             line += argv[i];
         }
     }
-    return utf8ToUtf16(line);
+    return base::utf8ToUtf16(line);
 }
 
 ScopedCommandLine::ScopedCommandLine(std::vector<std::string> argv)

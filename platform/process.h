@@ -2,7 +2,7 @@
 // termination signals, which end the saver the way closing its window does.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 #include <span>
 #include <string>

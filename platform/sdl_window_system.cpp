@@ -1,10 +1,10 @@
 // The desktop window system: SDL2 windows (X11 or Wayland), windows of other programs through
 // the layer's own Xlib connection, and the SDL message box.
-#include "platform/debug_output.h"
+#include "base/debug_output.h"
+#include "base/message_box.h"
+#include "base/text_conversion.h"
 #include "platform/exit_watcher.h"
-#include "platform/message_box.h"
 #include "platform/process.h"
-#include "platform/text_conversion.h"
 #include "platform/win32_window.h"
 #include "platform/window.h"
 #include "platform/window_system.h"
@@ -623,12 +623,12 @@ WindowSystem& desktopWindowSystem() {
     return desktop();
 }
 
-MessageBoxPresenter desktopMessageBoxPresenter() {
-    return [](const MessageBoxRequest& request) {
+base::MessageBoxPresenter desktopMessageBoxPresenter() {
+    return [](const base::MessageBoxRequest& request) {
         if (desktop().startDisplay()) {
             if (SDL_ShowSimpleMessageBox(
-                    messageBoxFlags(request.type), utf16ToUtf8(request.caption).c_str(),
-                    utf16ToUtf8(request.text).c_str(), sdlWindow(request.owner)) == 0) {
+                    messageBoxFlags(request.type), base::utf16ToUtf8(request.caption).c_str(),
+                    base::utf16ToUtf8(request.text).c_str(), sdlWindow(request.owner)) == 0) {
                 return IDOK;
             }
             const std::string reason =

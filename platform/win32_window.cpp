@@ -1,10 +1,10 @@
 #include "platform/win32_window.h"
 
+#include "base/resources.h"
+#include "base/text_conversion.h"
+#include "base/timing.h"
 #include "platform/message_queue.h"
 #include "platform/process.h"
-#include "platform/resources.h"
-#include "platform/text_conversion.h"
-#include "platform/timing.h"
 #include "platform/window_system.h"
 
 #include <png.h>
@@ -98,7 +98,7 @@ WindowClass* findClass(LPCWSTR name) {
             if (windowClass->atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(name))) {
                 return windowClass.get();
             }
-        } else if (equalsIgnoreCase(windowClass->name, name)) {
+        } else if (base::equalsIgnoreCase(windowClass->name, name)) {
             return windowClass.get();
         }
     }
@@ -401,7 +401,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     request.x = x + origin.x;
     request.y = y + origin.y;
     request.blank = windowClass->info.hbrBackground == &windowing().blackBrush;
-    request.title = windowName != nullptr ? halv::platform::utf16ToUtf8(windowName) : std::string();
+    request.title = windowName != nullptr ? halv::base::utf16ToUtf8(windowName) : std::string();
     request.icon = halv::platform::iconImage(windowClass->info.hIcon);
     if (request.icon == nullptr) {
         request.icon = halv::platform::iconImage(windowClass->info.hIconSm);
@@ -701,7 +701,7 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax) {
     }
     const auto* bytes = static_cast<const char*>(LockResource(LoadResource(instance, resource)));
     const std::u16string text =
-        halv::platform::utf8ToUtf16(std::string_view(bytes, SizeofResource(instance, resource)));
+        halv::base::utf8ToUtf16(std::string_view(bytes, SizeofResource(instance, resource)));
     std::size_t count = std::min<std::size_t>(text.size(), static_cast<std::size_t>(bufferMax) - 1);
     if (count > 0 && count < text.size() && text[count - 1] >= 0xD800 &&
         text[count - 1] <= 0xDBFF) {

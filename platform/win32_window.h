@@ -11,7 +11,7 @@
 // wherever it lies on the desktop, and the other monitors are placed around it.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 using TIMERPROC = void (*)(HWND window, UINT message, UINT_PTR id, DWORD time);

@@ -1,6 +1,6 @@
 #include "platform/window.h"
 
-#include "platform/environment.h"
+#include "base/environment.h"
 
 #include <SDL.h>
 
@@ -61,8 +61,9 @@ bool startVideo() {
     }
     // Without a display server SDL would fall back to drivers that show nothing; a caller
     // that wants one anyway names it in SDL_VIDEODRIVER.
-    if (!getEnvironmentVariable("DISPLAY") && !getEnvironmentVariable("WAYLAND_DISPLAY") &&
-        !getEnvironmentVariable("SDL_VIDEODRIVER")) {
+    if (!base::getEnvironmentVariable("DISPLAY") &&
+        !base::getEnvironmentVariable("WAYLAND_DISPLAY") &&
+        !base::getEnvironmentVariable("SDL_VIDEODRIVER")) {
         return false;
     }
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
@@ -72,7 +73,7 @@ bool startVideo() {
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver != nullptr &&
         (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
-        !getEnvironmentVariable("SDL_VIDEODRIVER")) {
+        !base::getEnvironmentVariable("SDL_VIDEODRIVER")) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }

@@ -3,7 +3,8 @@
 // functions (classes, messages, CreateWindowExW) on top of these handles.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/message_box.h"
+#include "base/win_types.h"
 
 #include <string>
 
@@ -59,5 +60,9 @@ struct DisplayMode {
 
 // The desktop mode of the first display; false when there is no display.
 bool desktopDisplayMode(DisplayMode* mode);
+
+// Shows message boxes as SDL dialogs when a display exists (owned by the request's window
+// when it has one), and as the stderr line otherwise. The program installs it at start.
+base::MessageBoxPresenter desktopMessageBoxPresenter();
 
 } // namespace halv::platform

@@ -3,7 +3,7 @@
 // (platform/fake_window_system.h) and drive the message functions without a display.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "platform/x11_host.h"
 
-#include "platform/debug_output.h"
-#include "platform/environment.h"
+#include "base/debug_output.h"
+#include "base/environment.h"
 #include "platform/process.h"
 
 #include <GL/glx.h>
@@ -79,7 +79,8 @@ std::optional<XWindowId> saverHostWindowId() {
             return parseWindowId(arguments[i + 1]);
         }
     }
-    if (const std::optional<std::string> value = getEnvironmentVariable("XSCREENSAVER_WINDOW")) {
+    if (const std::optional<std::string> value =
+            base::getEnvironmentVariable("XSCREENSAVER_WINDOW")) {
         return parseWindowId(*value);
     }
     return std::nullopt;

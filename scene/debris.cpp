@@ -2,8 +2,8 @@
 // as four batches of textured point sprites.
 #include "scene/debris.h"
 
-#include "platform/random.h"
-#include "platform/timing.h"
+#include "base/random.h"
+#include "base/timing.h"
 #include "scene/detail/show_clocks.h"
 #include "scene/geometry.h"
 #include "scene/station_scene.h"
@@ -44,7 +44,7 @@ DWORD floatState(float value) {
 } // namespace
 
 float unitRandom() {
-    return static_cast<float>(platform::rand()) * kRandomScale;
+    return static_cast<float>(base::rand()) * kRandomScale;
 }
 
 D3DXVECTOR3 randomUnitVector() {

@@ -1,6 +1,6 @@
 #include "scene/device_setup.h"
 
-#include "platform/debug_output.h"
+#include "base/debug_output.h"
 
 #include <cstdio>
 

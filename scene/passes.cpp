@@ -87,9 +87,9 @@ void StationScene::drawPlanetSphere(IDirect3DVertexBuffer9* buffer, float yaw) {
     IDirect3DDevice9* device = mDevice.get();
     setWorldPlacement(yaw, 0.0f, 0.0f, kPlanetX, kPlanetY, kPlanetZ);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    const int slot = mShow.planetLook == 1   ? kSurfaceSlot
-                     : mShow.planetLook == 2 ? kBurningSlot
-                                             : kVioletSlot;
+    const int slot = mShow.planetLook == PlanetLook::kContinents ? kSurfaceSlot
+                     : mShow.planetLook == PlanetLook::kBurning  ? kBurningSlot
+                                                                 : kVioletSlot;
     device->SetTexture(0, mTextures[slot].get());
     device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     device->SetStreamSource(0, buffer, 0, sizeof(SurfaceVertex));
@@ -155,23 +155,9 @@ void StationScene::drawBeam() {
     device->SetTexture(0, mTextures[kBeamSlot].get());
     device->SetStreamSource(0, mBeam.get(), 0, sizeof(QuadVertex));
     device->SetFVF(kQuadFvf);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    device->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
-    device->SetRenderState(D3DRS_ALPHAREF, 1);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_COLORVERTEX, TRUE);
+    setGlowQuadStates(true);
     device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 4);
-
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-    device->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    device->SetRenderState(D3DRS_COLORVERTEX, FALSE);
+    restoreAfterGlowQuads();
 }
 
 void StationScene::drawExplosionFrame(int slot) {
@@ -179,14 +165,29 @@ void StationScene::drawExplosionFrame(int slot) {
     device->SetTexture(0, texture(slot));
     device->SetStreamSource(0, mExplosion.get(), 0, sizeof(QuadVertex));
     device->SetFVF(kQuadFvf);
+    setGlowQuadStates(false);
+    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+    restoreAfterGlowQuads();
+}
+
+void StationScene::setGlowQuadStates(bool alphaTest) {
+    IDirect3DDevice9* device = mDevice.get();
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     device->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR1);
+    if (alphaTest) {
+        device->SetRenderState(D3DRS_ALPHAREF, 1);
+        device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+        device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+    }
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
     device->SetRenderState(D3DRS_COLORVERTEX, TRUE);
-    device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+}
 
+void StationScene::restoreAfterGlowQuads() {
+    // The alpha test goes off after either pass; the explosion never set it, which costs nothing.
+    IDirect3DDevice9* device = mDevice.get();
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
     device->SetRenderState(D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL);

@@ -1,7 +1,7 @@
 // The scene's static vertex buffers, filled once at start, and the firing cone.
-#include "math/shapes.h"
 #include "scene/geometry.h"
 #include "scene/station_scene.h"
+#include "xfile/shapes.h"
 
 #include <cstring>
 #include <memory>
@@ -16,7 +16,7 @@ constexpr D3DCOLOR kConeColour = 0xFFFFFF00;
 // buffer is kept even when unfilled, as it was created).
 template <class Vertex>
 HRESULT fillBuffer(IDirect3DDevice9* device, std::span<const Vertex> vertices, DWORD fvf,
-                   platform::ComRef<IDirect3DVertexBuffer9>* buffer) {
+                   base::ComRef<IDirect3DVertexBuffer9>* buffer) {
     const auto bytes = static_cast<UINT>(vertices.size_bytes());
     if (FAILED(
             device->CreateVertexBuffer(bytes, 0, fvf, D3DPOOL_DEFAULT, buffer->put(), nullptr))) {
@@ -49,7 +49,7 @@ HRESULT StationScene::buildCylinderStrip(float x, float y, float z, float radius
     return fillBuffer<SurfaceVertex>(mDevice.get(), strip, kSurfaceFvf, &mSky);
 }
 
-HRESULT StationScene::buildSphereStrip(platform::ComRef<IDirect3DVertexBuffer9>* buffer,
+HRESULT StationScene::buildSphereStrip(base::ComRef<IDirect3DVertexBuffer9>* buffer,
                                        int* vertexCount, float x, float y, float z, float radius,
                                        int slices, int stacks, float repeat) {
     const std::size_t count = sphereStripVertexCount(slices, stacks);
@@ -77,7 +77,7 @@ HRESULT StationScene::buildExplosionQuad() {
 }
 
 HRESULT StationScene::buildFiringCone() {
-    platform::ComRef<ID3DXMesh> cylinder;
+    base::ComRef<ID3DXMesh> cylinder;
     if (FAILED(
             D3DXCreateCylinder(mDevice.get(), 0.0f, 0.3f, 0.7f, 8, 1, cylinder.put(), nullptr))) {
         return E_FAIL;
@@ -86,7 +86,7 @@ HRESULT StationScene::buildFiringCone() {
     if (FAILED(cylinder->CloneMeshFVF(0, kPointFvf, mDevice.get(), mFiringCone.put()))) {
         return E_FAIL;
     }
-    platform::ComRef<IDirect3DVertexBuffer9> vertices;
+    base::ComRef<IDirect3DVertexBuffer9> vertices;
     if (SUCCEEDED(mFiringCone->GetVertexBuffer(vertices.put()))) {
         const DWORD count = mFiringCone->GetNumVertices();
         void* data = nullptr;

@@ -1,7 +1,7 @@
 #include "scene/show_recorder.h"
 
-#include "platform/random.h"
-#include "platform/timing.h"
+#include "base/random.h"
+#include "base/timing.h"
 #include "scene/detail/show_clocks.h"
 #include "scene/station_scene.h"
 
@@ -23,7 +23,7 @@ HRESULT diagnoseFailedStart(const RecorderOptions& options) {
     gfx::DeviceSetup setup;
     setup.width = 8;
     setup.height = 8;
-    platform::ComRef<IDirect3DDevice9> probe;
+    base::ComRef<IDirect3DDevice9> probe;
     const HRESULT hr = gfx::createHeadlessDevice(setup, probe.put());
     return hr == D3DERR_NOTAVAILABLE ? hr : E_FAIL;
 }
@@ -50,9 +50,9 @@ HRESULT recordShow(const RecorderOptions& options, std::span<const ShowMoment> m
         return E_INVALIDARG;
     }
     detail::resetShowClocksForTesting();
-    platform::srand(1);
-    platform::FakeClock clock(0);
-    const platform::ScopedClock useClock(&clock);
+    base::srand(1);
+    base::FakeClock clock(0);
+    const base::ScopedClock useClock(&clock);
     gfx::Direct3DOptions direct3dOptions;
     direct3dOptions.renderer = options.renderer;
     const gfx::ScopedDirect3DOptions useRenderer(direct3dOptions);

@@ -1,9 +1,9 @@
 #include "scene/station_scene.h"
 
+#include "base/message_box.h"
 #include "model/texture_resource.h"
-#include "platform/message_box.h"
 #include "scene/device_setup.h"
-#include "shell/frame_timer.h"
+#include "scene/frame_timer.h"
 
 #include <new>
 
@@ -43,7 +43,7 @@ StationScene::StationScene()
 
 StationScene::~StationScene() {
     mFont.reset();
-    for (platform::ComRef<IDirect3DTexture9>& texture : mTextures) {
+    for (base::ComRef<IDirect3DTexture9>& texture : mTextures) {
         texture.reset();
     }
     mSky.reset();
@@ -136,10 +136,10 @@ HRESULT StationScene::runFrame() {
         drawSky();
         drawStation();
         if (mShow.flags.planetVisible) {
-            if (mShow.planetLook == 1) {
+            if (mShow.planetLook == PlanetLook::kContinents) {
                 drawPlanet();
                 drawClouds();
-            } else if (mShow.planetLook == 3) {
+            } else if (mShow.planetLook == PlanetLook::kViolet) {
                 drawPlanetAlt();
             } else {
                 drawPlanet();

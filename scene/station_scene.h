@@ -8,11 +8,11 @@
 //   }
 #pragma once
 
+#include "base/com.h"
 #include "font/font.h"
 #include "gfx/device.h"
 #include "math/vector_math.h"
 #include "model/model_object.h"
-#include "platform/com.h"
 #include "scene/debris.h"
 #include "xfile/mesh.h"
 
@@ -31,10 +31,10 @@ inline constexpr int kFaintGlowsSlot = 3; // 155, debris batch 2
 inline constexpr int kGlowsSlot = 4;      // 156, debris batch 3
 inline constexpr int kFirstExplosionSlot = 5;
 inline constexpr int kLastExplosionSlot = 54;
-inline constexpr int kSurfaceSlot = 55; // 149, look 1
+inline constexpr int kSurfaceSlot = 55; // 149, continents
 inline constexpr int kCloudSlot = 56;   // 157
-inline constexpr int kBurningSlot = 57; // 211, look 2
-inline constexpr int kVioletSlot = 58;  // 210, look 3
+inline constexpr int kBurningSlot = 57; // 211, burning
+inline constexpr int kVioletSlot = 58;  // 210, violet
 
 // The resource number of each slot, in loading order.
 std::array<int, kTextureSlotCount> textureResourceNumbers();
@@ -49,13 +49,22 @@ struct ShowFlags {
     bool explosionVisible = false;
 };
 
+// The planet's surface, one per shot.
+enum class PlanetLook {
+    // Continents under a separate, slower turning cloud layer.
+    kContinents = 1,
+    kBurning = 2,
+    // Violet, its texture repeated fourfold, turning the other way.
+    kViolet = 3,
+};
+
 // What the show remembers from frame to frame, besides the process-wide clocks.
 struct ShowState {
     ShowFlags flags;
     // 0..2, one per cycle in turn.
     int shotIndex = 0;
-    // 1 continents and clouds, 2 burning, 3 violet with fourfold repeat; set from the shot.
-    int planetLook = 1;
+    // Set from the shot.
+    PlanetLook planetLook = PlanetLook::kContinents;
     // The explosion image index, 4 while no explosion shows; images are slots 5..54.
     int explosionFrame = 4;
     float fireTime = 15.0f;
@@ -134,7 +143,7 @@ private:
 
     HRESULT buildCylinderStrip(float x, float y, float z, float radius, int slices, int segments,
                                float repeat);
-    HRESULT buildSphereStrip(platform::ComRef<IDirect3DVertexBuffer9>* buffer, int* vertexCount,
+    HRESULT buildSphereStrip(base::ComRef<IDirect3DVertexBuffer9>* buffer, int* vertexCount,
                              float x, float y, float z, float radius, int slices, int stacks,
                              float repeat);
     HRESULT buildBeamQuads();
@@ -147,6 +156,10 @@ private:
     // Back to the scene's identity member.
     void resetWorld();
     void drawPlanetSphere(IDirect3DVertexBuffer9* buffer, float yaw);
+    // The beam and the explosion: additive, unculled quads lit by their vertex colour, that
+    // leave the z-buffer as it is; with the alpha test on, only the beam's lit texels draw.
+    void setGlowQuadStates(bool alphaTest);
+    void restoreAfterGlowQuads();
 
     // Inline, so the particles need no allocation of their own.
     DebrisParticle mDebris[kDebrisCount];
@@ -164,25 +177,25 @@ private:
     float mWidth = 0.0f;
     float mHeight = 0.0f;
 
-    platform::ComRef<IDirect3D9> mDirect3D;
-    platform::ComRef<IDirect3DDevice9> mDevice;
+    base::ComRef<IDirect3D9> mDirect3D;
+    base::ComRef<IDirect3DDevice9> mDevice;
 
-    platform::ComRef<IDirect3DVertexBuffer9> mSky;
-    platform::ComRef<IDirect3DVertexBuffer9> mPlanet;
-    platform::ComRef<IDirect3DVertexBuffer9> mPlanetRepeat4;
-    platform::ComRef<IDirect3DVertexBuffer9> mClouds;
-    platform::ComRef<IDirect3DVertexBuffer9> mBeam;
-    platform::ComRef<IDirect3DVertexBuffer9> mExplosion;
-    platform::ComRef<IDirect3DVertexBuffer9> mDebrisPoints;
+    base::ComRef<IDirect3DVertexBuffer9> mSky;
+    base::ComRef<IDirect3DVertexBuffer9> mPlanet;
+    base::ComRef<IDirect3DVertexBuffer9> mPlanetRepeat4;
+    base::ComRef<IDirect3DVertexBuffer9> mClouds;
+    base::ComRef<IDirect3DVertexBuffer9> mBeam;
+    base::ComRef<IDirect3DVertexBuffer9> mExplosion;
+    base::ComRef<IDirect3DVertexBuffer9> mDebrisPoints;
     int mSkyVertexCount = 0;
     // Shared by both planet spheres, which are the same size.
     int mPlanetVertexCount = 0;
     int mCloudVertexCount = 0;
 
-    std::array<platform::ComRef<IDirect3DTexture9>, kTextureSlotCount> mTextures;
+    std::array<base::ComRef<IDirect3DTexture9>, kTextureSlotCount> mTextures;
     std::unique_ptr<model::ModelObject> mModel;
-    platform::ComRef<ID3DXMesh> mFiringCone;
-    platform::ComRef<ID3DXFont> mFont;
+    base::ComRef<ID3DXMesh> mFiringCone;
+    base::ComRef<ID3DXFont> mFont;
 
     ShowState mShow;
     bool mMultiSampleAllowed = false;

@@ -1,8 +1,8 @@
 // The show's timeline (cycle time, frame limiter, show flags, shot order) and its cameras.
-#include "platform/timing.h"
+#include "base/timing.h"
 #include "scene/detail/show_clocks.h"
+#include "scene/frame_timer.h"
 #include "scene/station_scene.h"
-#include "shell/frame_timer.h"
 
 namespace halv::scene {
 namespace {
@@ -14,13 +14,13 @@ constexpr int kShotCount = 3;
 struct Shot {
     D3DXVECTOR3 eye;
     D3DXVECTOR3 target;
-    int planetLook;
+    PlanetLook planetLook;
 };
 
 const Shot kShots[kShotCount] = {
-    {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, 1},
-    {{16.041f, 5.598f, 41.914f}, {15.289f, 5.293f, 41.316f}, 2},
-    {{-0.945f, -6.011f, 4.448f}, {-0.911f, -5.489f, 5.3f}, 3},
+    {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, PlanetLook::kContinents},
+    {{16.041f, 5.598f, 41.914f}, {15.289f, 5.293f, 41.316f}, PlanetLook::kBurning},
+    {{-0.945f, -6.011f, 4.448f}, {-0.911f, -5.489f, 5.3f}, PlanetLook::kViolet},
 };
 
 } // namespace

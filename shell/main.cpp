@@ -1,10 +1,11 @@
 // The halvorine executable: process set-up around the saver's entry point.
+#include "base/environment.h"
+#include "base/message_box.h"
+#include "base/resources.h"
 #include "gfx/device_factory.h"
-#include "platform/environment.h"
 #include "platform/exit_watcher.h"
-#include "platform/message_box.h"
 #include "platform/process.h"
-#include "platform/resources.h"
+#include "platform/window.h"
 #include "shell/station_saver_app.h"
 
 namespace {
@@ -21,10 +22,10 @@ int main(int argc, char** argv) {
     halv::platform::installTerminationHandlers();
     // The rest runs in the saver process; this one watches it, at the priority it started with.
     halv::platform::startExitWatcher(kOrderlyEndGrace);
-    halv::platform::installMessageBoxPresenter(halv::platform::desktopMessageBoxPresenter());
+    halv::base::installMessageBoxPresenter(halv::platform::desktopMessageBoxPresenter());
     // HALVORINE_RENDERER=null runs the saver without OpenGL (windows and input work, nothing is
     // drawn): for checking the window handling on machines without a GL driver.
-    if (halv::platform::getEnvironmentVariable("HALVORINE_RENDERER") == "null") {
+    if (halv::base::getEnvironmentVariable("HALVORINE_RENDERER") == "null") {
         halv::gfx::Direct3DOptions options;
         options.renderer = halv::gfx::RendererKind::kNull;
         halv::gfx::installDirect3DOptions(options);

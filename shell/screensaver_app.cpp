@@ -1,11 +1,11 @@
 #include "shell/screensaver_app.h"
 
-#include "platform/debug_output.h"
-#include "platform/locale.h"
-#include "platform/message_box.h"
+#include "base/debug_output.h"
+#include "base/locale.h"
+#include "base/message_box.h"
+#include "base/text_conversion.h"
+#include "base/timing.h"
 #include "platform/process.h"
-#include "platform/text_conversion.h"
-#include "platform/timing.h"
 #include "platform/window_system.h"
 
 #include <cstdio>
@@ -23,7 +23,7 @@ HWND readHostWindow(const WCHAR* text) {
     if (*text == 0) {
         return nullptr;
     }
-    const LONG value = platform::wideToLong(text, nullptr, 10);
+    const LONG value = base::wideToLong(text, nullptr, 10);
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(static_cast<ULONG>(value)));
 }
 

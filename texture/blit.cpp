@@ -1,5 +1,5 @@
 // Blit: the copy strategies, tried in order until one applies.
-#include "platform/checked_math.h"
+#include "base/checked_math.h"
 #include "texture/detail/box_filter.h"
 #include "texture/detail/pixel_codecs.h"
 #include "texture/detail/resample_weights.h"
@@ -33,7 +33,7 @@ Extent extentOf(const PixelCodec& codec) {
 }
 
 std::unique_ptr<Rgba[]> rowBuffer(UINT width) {
-    return platform::allocArray<Rgba>(width);
+    return base::allocArray<Rgba>(width);
 }
 
 bool palettesMatch(const PixelView& a, const PixelView& b) {
@@ -131,7 +131,7 @@ UINT pointIndex(UINT destIndex, std::uint64_t step) {
 HRESULT copyPoint(PixelCodec& dest, PixelCodec& source) {
     auto sourceRow = rowBuffer(source.width());
     auto destRow = rowBuffer(dest.width());
-    auto columns = platform::allocArray<UINT>(dest.width());
+    auto columns = base::allocArray<UINT>(dest.width());
     if (!sourceRow || !destRow || !columns) {
         return E_OUTOFMEMORY;
     }
@@ -267,10 +267,10 @@ public:
             return false;
         }
         std::size_t count = 0;
-        if (!platform::checkedMul<std::size_t>(mSlots, mSource.width(), &count)) {
+        if (!base::checkedMul<std::size_t>(mSlots, mSource.width(), &count)) {
             return false;
         }
-        mRows = platform::allocArray<Rgba>(count);
+        mRows = base::allocArray<Rgba>(count);
         return mRows != nullptr;
     }
 
@@ -400,11 +400,11 @@ HRESULT copyTriangle(PixelCodec& dest, PixelCodec& source, DWORD filter) {
         return E_OUTOFMEMORY;
     }
     std::size_t destRows = 0;
-    if (!platform::checkedMul<std::size_t>(to.height, to.depth, &destRows)) {
+    if (!base::checkedMul<std::size_t>(to.height, to.depth, &destRows)) {
         return E_OUTOFMEMORY;
     }
-    auto remaining = platform::allocArray<UINT>(destRows);
-    auto open = platform::allocArray<Rgba*>(destRows);
+    auto remaining = base::allocArray<UINT>(destRows);
+    auto open = base::allocArray<Rgba*>(destRows);
     auto sourceRow = rowBuffer(from.width);
     auto resampled = rowBuffer(to.width);
     if (!remaining || !open || !sourceRow || !resampled) {

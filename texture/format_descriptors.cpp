@@ -1,5 +1,5 @@
 // The format table and the nearest-format search.
-#include "platform/com.h"
+#include "base/com.h"
 #include "texture/detail/debug_mute.h"
 #include "texture/image_decoder.h"
 #include "texture/texture_loader.h"
@@ -139,7 +139,7 @@ bool classesCompatible(FormatClass source, FormatClass target) noexcept {
 
 D3DFORMAT FindClosestFormat(IDirect3DDevice9* device, DWORD usage, D3DRESOURCETYPE type,
                             const FormatDescriptor& descriptor) noexcept {
-    platform::ComRef<IDirect3D9> direct3d;
+    base::ComRef<IDirect3D9> direct3d;
     D3DCAPS9 caps{};
     D3DDISPLAYMODE mode{};
     if (device != nullptr) {

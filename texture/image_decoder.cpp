@@ -1,6 +1,6 @@
 #include "texture/image_decoder.h"
 
-#include "platform/locale.h"
+#include "base/locale.h"
 #include "texture/detail/image_readers.h"
 
 #include <cstring>
@@ -93,7 +93,7 @@ HRESULT LoadImageFromMemory(DecodedImage* image, const void* data, UINT size, D3
 
     // Text headers are parsed with locale-independent conversions, but the switch keeps any
     // library call underneath on the "C" rules as well.
-    const platform::ScopedNumericLocale numericLocale;
+    const base::ScopedNumericLocale numericLocale;
 
     const std::span<const std::byte> bytes(static_cast<const std::byte*>(data), size);
     bool accepted = false;

@@ -2,9 +2,9 @@
 // surface (mip level of a face or of a volume), chained into the tree the texture builder copies.
 #pragma once
 
-#include "gfx/value_types.h"
-#include "platform/result_codes.h"
-#include "platform/win_types.h"
+#include "base/result_codes.h"
+#include "base/value_types.h"
+#include "base/win_types.h"
 #include "texture/image_info.h"
 
 #include <cstddef>

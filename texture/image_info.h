@@ -2,9 +2,9 @@
 // without decoding pixels.
 #pragma once
 
-#include "gfx/value_types.h"
-#include "platform/result_codes.h"
-#include "platform/win_types.h"
+#include "base/result_codes.h"
+#include "base/value_types.h"
+#include "base/win_types.h"
 
 #include <cstddef>
 

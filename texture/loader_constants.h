@@ -2,8 +2,8 @@
 // creation and surface loading entry points.
 #pragma once
 
-#include "gfx/value_types.h"
-#include "platform/win_types.h"
+#include "base/value_types.h"
+#include "base/win_types.h"
 
 // Size and level arguments: next power of two at or above the image's (sizes), a full chain
 // (levels); as a filter word, the entry point's own default.

@@ -1,6 +1,6 @@
 #include "texture/pixel_codec.h"
 
-#include "platform/checked_math.h"
+#include "base/checked_math.h"
 #include "texture/detail/pixel_codecs.h"
 #include "texture/image_decoder.h"
 
@@ -163,16 +163,16 @@ PixelCodec::PixelCodec(const PixelView& view, ValueKind kind, UINT bitsPerPixel,
 PixelCodec::~PixelCodec() = default;
 
 bool PixelCodec::allocate() noexcept {
-    mScratch = platform::allocArray<Rgba>(mWidth);
+    mScratch = base::allocArray<Rgba>(mWidth);
     if (!mScratch) {
         return false;
     }
     if (mView.diffusion) {
         std::size_t count = 0;
-        if (!platform::checkedMul<std::size_t>(std::size_t{mWidth} + 2, 8, &count)) {
+        if (!base::checkedMul<std::size_t>(std::size_t{mWidth} + 2, 8, &count)) {
             return false;
         }
-        mDiffusion = platform::allocArray<float>(count);
+        mDiffusion = base::allocArray<float>(count);
         if (!mDiffusion) {
             return false;
         }

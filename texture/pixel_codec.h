@@ -7,9 +7,9 @@
 //   HRESULT hr = halv::texture::Blit(dest, source, D3DX_FILTER_TRIANGLE);
 #pragma once
 
-#include "gfx/value_types.h"
-#include "platform/result_codes.h"
-#include "platform/win_types.h"
+#include "base/result_codes.h"
+#include "base/value_types.h"
+#include "base/win_types.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "texture/surface_loader.h"
 
-#include "platform/com.h"
+#include "base/com.h"
 #include "texture/detail/debug_mute.h"
 #include "texture/detail/pixel_codecs.h"
 #include "texture/pixel_codec.h"
@@ -11,7 +11,7 @@
 namespace halv::texture {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 constexpr DWORD kDefaultFilter = D3DX_FILTER_TRIANGLE | D3DX_FILTER_DITHER;
 

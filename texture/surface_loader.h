@@ -3,10 +3,10 @@
 // texture/pixel_codec.h for the strategies).
 #pragma once
 
+#include "base/result_codes.h"
+#include "base/win_types.h"
 #include "gfx/device.h"
 #include "gfx/resources.h"
-#include "platform/result_codes.h"
-#include "platform/win_types.h"
 #include "texture/loader_constants.h"
 
 // Copies the rectangle pSrcRect of an image in memory into pDestRect of pDestSurface (the

@@ -1,6 +1,6 @@
 #include "texture/texture_loader.h"
 
-#include "platform/com.h"
+#include "base/com.h"
 #include "texture/detail/debug_mute.h"
 #include "texture/image_decoder.h"
 #include "texture/surface_loader.h"
@@ -11,7 +11,7 @@
 namespace halv::texture {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 constexpr DWORD kFilterKindMask = 0xFFFF;
 // Usage bits 0x8000-0x100000 only ask CheckDeviceFormat questions; creation drops them.
@@ -425,7 +425,7 @@ HRESULT D3DXCreateVolumeTextureFromFileInMemoryEx(
 
 HRESULT D3DXFilterTexture(IDirect3DBaseTexture9* pBaseTexture, const PALETTEENTRY* pPalette,
                           UINT SrcLevel, DWORD Filter) noexcept {
-    using halv::platform::ComRef;
+    using halv::base::ComRef;
     if (pBaseTexture == nullptr) {
         return D3DERR_INVALIDCALL;
     }

@@ -8,10 +8,10 @@
 //       D3DX_FILTER_TRIANGLE, D3DX_FILTER_BOX, 0xFF000000, nullptr, nullptr, &texture);
 #pragma once
 
+#include "base/result_codes.h"
+#include "base/win_types.h"
 #include "gfx/device.h"
 #include "gfx/resources.h"
-#include "platform/result_codes.h"
-#include "platform/win_types.h"
 #include "texture/image_info.h"
 #include "texture/loader_constants.h"
 

@@ -1,12 +1,12 @@
 // ID3DXBuffer: a zeroed block of memory with its size.
-#include "platform/checked_math.h"
+#include "base/checked_math.h"
 #include "xfile/mesh.h"
 
 #include <memory>
 
 namespace {
 
-class Buffer final : public halv::platform::ComObject<Buffer, ID3DXBuffer, IID_ID3DXBuffer> {
+class Buffer final : public halv::base::ComObject<Buffer, ID3DXBuffer, IID_ID3DXBuffer> {
 public:
     explicit Buffer(DWORD size, std::unique_ptr<std::byte[]> bytes)
         : mSize(size)
@@ -27,7 +27,7 @@ HRESULT D3DXCreateBuffer(DWORD numBytes, ID3DXBuffer** buffer) noexcept {
         return D3DERR_INVALIDCALL;
     }
     // An empty buffer still hands out a valid pointer.
-    auto bytes = halv::platform::allocArray<std::byte>(numBytes == 0 ? 1 : numBytes);
+    auto bytes = halv::base::allocArray<std::byte>(numBytes == 0 ? 1 : numBytes);
     if (!bytes) {
         return E_OUTOFMEMORY;
     }

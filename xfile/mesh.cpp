@@ -2,9 +2,9 @@
 // subset, adjacency and cloning. Optimisation is in mesh_optimize.cpp.
 #include "xfile/mesh.h"
 
-#include "platform/checked_math.h"
+#include "base/allocation_guard.h"
+#include "base/checked_math.h"
 #include "xfile/detail/adjacency.h"
-#include "xfile/detail/allocation_guard.h"
 #include "xfile/detail/mesh_object.h"
 
 #include <algorithm>
@@ -14,7 +14,7 @@
 namespace halv::xfile::detail {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 constexpr DWORD kReadLock = D3DLOCK_READONLY | D3DLOCK_NOSYSLOCK;
 
@@ -118,8 +118,8 @@ HRESULT MeshObject::create(DWORD numFaces, DWORD numVertices, DWORD options,
     }
     UINT indexBytes = 0;
     UINT vertexBytes = 0;
-    if (!platform::checkedMul<UINT>(numFaces, wide ? 12u : 6u, &indexBytes) ||
-        !platform::checkedMul<UINT>(numVertices, declaration.vertexSize, &vertexBytes)) {
+    if (!base::checkedMul<UINT>(numFaces, wide ? 12u : 6u, &indexBytes) ||
+        !base::checkedMul<UINT>(numVertices, declaration.vertexSize, &vertexBytes)) {
         return D3DERR_INVALIDCALL;
     }
     ComRef<MeshObject> created(new (std::nothrow) MeshObject());
@@ -285,7 +285,7 @@ HRESULT MeshObject::SetAttributeTable(const D3DXATTRIBUTERANGE* attribTable,
             return D3DERR_INVALIDCALL;
         }
     }
-    return guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         mTable.assign(attribTable, attribTable + attribTableSize);
         mTableValid = attribTableSize != 0;
         return D3D_OK;
@@ -376,7 +376,7 @@ HRESULT MeshObject::ConvertPointRepsToAdjacency(const DWORD* pointReps, DWORD* a
     if (adjacency == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    return guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         std::vector<DWORD> reps(mNumVertices);
         for (DWORD v = 0; v < mNumVertices; ++v) {
             reps[v] = pointReps != nullptr ? pointReps[v] : v;
@@ -392,7 +392,7 @@ HRESULT MeshObject::ConvertAdjacencyToPointReps(const DWORD* adjacency, DWORD* p
     if (adjacency == nullptr || pointReps == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    return guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         std::vector<DWORD> indices;
         const HRESULT hr = readIndices(&indices);
         if (FAILED(hr)) {
@@ -408,7 +408,7 @@ HRESULT MeshObject::GenerateAdjacency(FLOAT epsilon, DWORD* adjacency) noexcept 
     if (adjacency == nullptr || !(epsilon >= 0.0f)) {
         return D3DERR_INVALIDCALL;
     }
-    return guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         std::vector<D3DXVECTOR3> positions;
         const HRESULT hr = readPositions(&positions);
         if (FAILED(hr)) {
@@ -493,7 +493,7 @@ HRESULT MeshObject::CloneMesh(DWORD options, const D3DVERTEXELEMENT9* declaratio
     if ((mOptions & (D3DXMESH_IB_WRITEONLY | D3DXMESH_VB_WRITEONLY)) != 0) {
         return D3DERR_INVALIDCALL;
     }
-    return guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         ComRef<MeshObject> result;
         const HRESULT hr = clone(options, target, device, &result);
         if (SUCCEEDED(hr)) {
@@ -516,8 +516,8 @@ HRESULT MeshObject::CloneMeshFVF(DWORD options, DWORD fvf, IDirect3DDevice9* dev
 HRESULT MeshObject::replaceBuffers(DWORD numFaces, DWORD numVertices) {
     UINT indexBytes = 0;
     UINT vertexBytes = 0;
-    if (!platform::checkedMul<UINT>(numFaces, index32() ? 12u : 6u, &indexBytes) ||
-        !platform::checkedMul<UINT>(numVertices, mDeclaration.vertexSize, &vertexBytes)) {
+    if (!base::checkedMul<UINT>(numFaces, index32() ? 12u : 6u, &indexBytes) ||
+        !base::checkedMul<UINT>(numVertices, mDeclaration.vertexSize, &vertexBytes)) {
         return D3DERR_INVALIDCALL;
     }
     if (numFaces != mNumFaces) {
@@ -548,7 +548,7 @@ HRESULT MeshObject::replaceBuffers(DWORD numFaces, DWORD numVertices) {
 
 } // namespace halv::xfile::detail
 
-using halv::platform::ComRef;
+using halv::base::ComRef;
 using halv::xfile::detail::Declaration;
 using halv::xfile::detail::MeshObject;
 
@@ -562,7 +562,7 @@ HRESULT D3DXCreateMesh(DWORD numFaces, DWORD numVertices, DWORD options,
     if (FAILED(halv::xfile::detail::makeDeclaration(declaration, &checked))) {
         return D3DERR_INVALIDCALL;
     }
-    return halv::xfile::detail::guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         ComRef<MeshObject> created;
         const HRESULT hr =
             MeshObject::create(numFaces, numVertices, options, checked, device, nullptr, &created);

@@ -4,10 +4,10 @@
 // vertex declarations.
 #pragma once
 
+#include "base/com.h"
+#include "base/result_codes.h"
+#include "base/win_types.h"
 #include "gfx/device.h"
-#include "platform/com.h"
-#include "platform/result_codes.h"
-#include "platform/win_types.h"
 
 #include <cstddef>
 
@@ -98,8 +98,8 @@ using LPD3DXBUFFER = ID3DXBuffer*;
 using LPD3DXBASEMESH = ID3DXBaseMesh*;
 using LPD3DXMESH = ID3DXMesh*;
 
-// Our reference lists no values for these identifiers, so they identify the interfaces within
-// this library only.
+// No published values are used for these identifiers: they identify the interfaces within this
+// library only.
 inline constexpr IID IID_ID3DXBuffer = {
     0x5C7E1A20, 0x4B3D, 0x4E2A, {0x8F, 0x61, 0x2D, 0x9C, 0x47, 0x0B, 0x13, 0x01}};
 inline constexpr IID IID_ID3DXBaseMesh = {

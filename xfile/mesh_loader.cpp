@@ -2,9 +2,9 @@
 // D3DXLoadMeshFromX* entry points.
 #include "xfile/mesh_loader.h"
 
+#include "base/allocation_guard.h"
+#include "base/bytes.h"
 #include "math/vector_math.h"
-#include "platform/bytes.h"
-#include "xfile/detail/allocation_guard.h"
 #include "xfile/detail/mesh_assembly.h"
 #include "xfile/standard_templates.h"
 
@@ -14,7 +14,7 @@
 namespace halv::xfile::detail {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 class Walker {
 public:
@@ -69,7 +69,7 @@ HRESULT Walker::walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth) {
         const std::span<const std::byte> bytes(static_cast<const std::byte*>(data), size);
         D3DXMATRIX local;
         for (int i = 0; i < 16; ++i) {
-            local.m[i / 4][i % 4] = platform::readLEFloat(bytes, static_cast<std::size_t>(i) * 4);
+            local.m[i / 4][i % 4] = base::readLEFloat(bytes, static_cast<std::size_t>(i) * 4);
         }
         object->Unlock();
         // The child's own matrix first, then what the parents add.
@@ -358,7 +358,7 @@ HRESULT assembleMesh(ID3DXFileEnumObject* file, DWORD options, IDirect3DDevice9*
 
 namespace {
 
-using halv::platform::ComRef;
+using halv::base::ComRef;
 
 HRESULT loadMesh(LPCVOID source, D3DXF_FILELOADOPTIONS loadType, DWORD options,
                  IDirect3DDevice9* device, ID3DXBuffer** adjacency, ID3DXBuffer** materials,
@@ -366,7 +366,7 @@ HRESULT loadMesh(LPCVOID source, D3DXF_FILELOADOPTIONS loadType, DWORD options,
     if (mesh == nullptr || device == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    return halv::xfile::detail::guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         ComRef<ID3DXFile> reader;
         HRESULT hr = D3DXFileCreate(reader.put());
         if (SUCCEEDED(hr)) {

@@ -1,7 +1,7 @@
 // OptimizeInplace and Optimize: dropping unused faces, the stable attribute sort with its table,
 // the vertex reordering that goes with it, and moving adjacency along with the faces.
+#include "base/allocation_guard.h"
 #include "xfile/detail/adjacency.h"
-#include "xfile/detail/allocation_guard.h"
 #include "xfile/detail/mesh_object.h"
 
 #include <algorithm>
@@ -10,7 +10,7 @@
 namespace halv::xfile::detail {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 constexpr DWORD kFaceOrderFlags =
     D3DXMESHOPT_ATTRSORT | D3DXMESHOPT_VERTEXCACHE | D3DXMESHOPT_STRIPREORDER;
@@ -236,7 +236,7 @@ HRESULT MeshObject::OptimizeInplace(DWORD flags, const DWORD* adjacencyIn, DWORD
         (mOptions & (D3DXMESH_IB_WRITEONLY | D3DXMESH_VB_WRITEONLY)) != 0) {
         return D3DERR_INVALIDCALL;
     }
-    return guardAllocation(
+    return halv::base::guardAllocation(
         [&] { return optimize(flags, adjacencyIn, adjacencyOut, faceRemap, vertexRemap); });
 }
 
@@ -248,7 +248,7 @@ HRESULT MeshObject::Optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjac
         (mOptions & (D3DXMESH_IB_WRITEONLY | D3DXMESH_VB_WRITEONLY)) != 0) {
         return D3DERR_INVALIDCALL;
     }
-    return guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         ComRef<MeshObject> copy;
         HRESULT hr = clone(options, mDeclaration, mDevice.get(), &copy);
         if (SUCCEEDED(hr)) {

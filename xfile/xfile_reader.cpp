@@ -1,7 +1,8 @@
 #include "xfile/xfile_reader.h"
 
-#include "platform/resources.h"
-#include "platform/text_conversion.h"
+#include "base/allocation_guard.h"
+#include "base/resources.h"
+#include "base/text_conversion.h"
 #include "xfile/detail/file_image.h"
 #include "xfile/detail/mapped_file.h"
 #include "xfile/detail/parse_context.h"
@@ -15,26 +16,17 @@
 namespace halv::xfile {
 namespace {
 
+using base::ComObject;
+using base::ComRef;
+using base::guardAllocation;
 using detail::DataNode;
 using detail::ParsedFile;
 using detail::ReadFailure;
 using detail::TemplateRegistry;
-using platform::ComObject;
-using platform::ComRef;
 
 // Answered only by our own enum objects, so RegisterEnumTemplates can reach their templates.
 constexpr IID kIidEnumObjectImplementation = {
     0x6A3C2E51, 0x0B7D, 0x4C49, {0x9E, 0x21, 0x5D, 0x7F, 0x30, 0xA4, 0x18, 0xC6}};
-
-// Runs `body`, turning an allocation failure inside it into E_OUTOFMEMORY.
-template <class Body>
-HRESULT guardAllocation(Body body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
 
 class EnumObject;
 
@@ -299,10 +291,9 @@ private:
         switch (loadOptions) {
         case D3DXF_FILELOAD_FROMFILE:
         case D3DXF_FILELOAD_FROMWFILE: {
-            const std::string path =
-                loadOptions == D3DXF_FILELOAD_FROMFILE
-                    ? std::string(static_cast<const char*>(source))
-                    : platform::utf16ToUtf8(static_cast<const char16_t*>(source));
+            const std::string path = loadOptions == D3DXF_FILELOAD_FROMFILE
+                                         ? std::string(static_cast<const char*>(source))
+                                         : base::utf16ToUtf8(static_cast<const char16_t*>(source));
             const ReadFailure failure = mapped.open(path);
             if (failure != ReadFailure::kNone) {
                 return detail::toHresult(failure);

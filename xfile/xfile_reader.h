@@ -3,10 +3,10 @@
 // the GUIDs of the standard templates.
 #pragma once
 
-#include "platform/com.h"
-#include "platform/guid.h"
-#include "platform/result_codes.h"
-#include "platform/win_types.h"
+#include "base/com.h"
+#include "base/guid.h"
+#include "base/result_codes.h"
+#include "base/win_types.h"
 
 using LPGUID = GUID*;
 

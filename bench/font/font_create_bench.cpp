@@ -7,7 +7,7 @@
 
 namespace {
 
-using halv::platform::ComRef;
+using halv::base::ComRef;
 
 void BM_ProgramFont(benchmark::State& state) {
     ComRef<IDirect3DDevice9> device;

@@ -13,7 +13,7 @@
 namespace halv::gfx {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 struct PointVertex {
     float x, y, z;

@@ -4,10 +4,10 @@
 // on the headless renderer (Mesa's llvmpipe where there is no GPU) with the limiter off.
 // The start-up and the whole show each run in a child process of this executable, so that
 // process start, loading and peak memory are measured as the saver would see them.
+#include "base/random.h"
+#include "base/timing.h"
 #include "gfx/device_factory.h"
 #include "gfx/inspection.h"
-#include "platform/random.h"
-#include "platform/timing.h"
 #include "scene/detail/show_clocks.h"
 #include "scene/station_scene.h"
 
@@ -63,8 +63,8 @@ int startupChild(int reportFd) {
 // frame's interval each time) and reports the frame rate.
 int showChild(int reportFd, halv::gfx::RendererKind renderer) {
     const halv::gfx::ScopedDirect3DOptions useRenderer(rendererOptions(renderer));
-    halv::platform::FakeClock clock(0);
-    const halv::platform::ScopedClock useClock(&clock);
+    halv::base::FakeClock clock(0);
+    const halv::base::ScopedClock useClock(&clock);
     StationScene scene;
     if (FAILED(scene.initialise(nullptr, kWidth, kHeight, true))) {
         return 1;
@@ -192,10 +192,10 @@ void BM_RunFrameNullRenderer(benchmark::State& state) {
     const double firstSeconds = state.range(0) == 0 ? 1.0 : 16.2;
     const double lastSeconds = state.range(0) == 0 ? 14.0 : 44.0;
     halv::scene::detail::resetShowClocksForTesting();
-    halv::platform::srand(1);
+    halv::base::srand(1);
     const halv::gfx::ScopedDirect3DOptions null(rendererOptions(halv::gfx::RendererKind::kNull));
-    halv::platform::FakeClock clock(0);
-    const halv::platform::ScopedClock useClock(&clock);
+    halv::base::FakeClock clock(0);
+    const halv::base::ScopedClock useClock(&clock);
     StationScene scene;
     if (FAILED(scene.initialise(nullptr, kWidth, kHeight, true))) {
         state.SkipWithError("the scene could not start");

@@ -1,8 +1,8 @@
 // Texture creation on the null renderer: the program's own call over every PNG it ships, the
 // same work split into decode, top-level resample and mip chain, and the two resampling goals
 // (triangle 800x800 -> 1024x1024, integer box mip chain of 1024x1024).
+#include "base/com.h"
 #include "gfx/device_factory.h"
-#include "platform/com.h"
 #include "tests/texture/image_writers.h"
 #include "texture/detail/box_filter.h"
 #include "texture/image_decoder.h"
@@ -23,7 +23,7 @@
 
 namespace {
 
-using halv::platform::ComRef;
+using halv::base::ComRef;
 using Clock = std::chrono::steady_clock;
 
 struct ShippedTexture {

@@ -2,11 +2,11 @@
 // into reading (the parse) and building (frames, mesh assembly, sort): the station-shaped text of
 // the reader's benchmark and the real resources/VORNK.x. Also the program's firing cone.
 #include "gfx/device_factory.h"
-#include "math/shapes.h"
 #include "tests/xfile/support/station_model_text.h"
 #include "tests/xfile/support/xfile_test_support.h"
 #include "xfile/detail/mesh_assembly.h"
 #include "xfile/mesh_loader.h"
+#include "xfile/shapes.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,7 +18,7 @@
 namespace halv::xfile::fixtures {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 const std::string& stationText() {
     static const std::string text = makeStationModelText();

@@ -11,7 +11,7 @@
 namespace halv::xfile::fixtures {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 // Visits every object below `object`, locking each; returns the bytes seen.
 std::size_t walk(ID3DXFileData* object) {

@@ -1,10 +1,10 @@
 // fontconfig standing in for GDI's font mapper.
 #include "font/detail/face_match.h"
 
+#include "base/result_codes.h"
+#include "base/text_conversion.h"
 #include "font/detail/font_library.h"
 #include "font/font.h"
-#include "platform/result_codes.h"
-#include "platform/text_conversion.h"
 
 #include <fontconfig/fontconfig.h>
 
@@ -85,7 +85,7 @@ const char* genericFamily(BYTE pitchAndFamily) {
 
 bool buildPattern(const FaceRequest& request, FcPattern* pattern) {
     if (!request.faceName.empty()) {
-        const std::string name = platform::utf16ToUtf8(request.faceName);
+        const std::string name = base::utf16ToUtf8(request.faceName);
         if (!FcPatternAddString(pattern, FC_FAMILY,
                                 reinterpret_cast<const FcChar8*>(name.c_str()))) {
             return false;

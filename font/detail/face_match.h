@@ -2,7 +2,7 @@
 // face name, weight, slant, character set and pitch and family to an installed scalable face.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 // FreeType faces: opening, sizing and reading the OS/2 and horizontal header tables.
 #include "font/detail/font_face.h"
 
-#include "platform/result_codes.h"
-#include "platform/text_conversion.h"
+#include "base/result_codes.h"
+#include "base/text_conversion.h"
 
 #include FT_TRUETYPE_TABLES_H
 

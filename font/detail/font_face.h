@@ -2,9 +2,9 @@
 // the description, and read for the design values the text metrics are made from.
 #pragma once
 
+#include "base/win_types.h"
 #include "font/detail/face_match.h"
 #include "font/detail/text_metrics.h"
-#include "platform/win_types.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

@@ -1,7 +1,7 @@
 // Process-wide set-up of FreeType and fontconfig, done once by the first font.
 #include "font/detail/font_library.h"
 
-#include "platform/result_codes.h"
+#include "base/result_codes.h"
 
 #include <fontconfig/fontconfig.h>
 

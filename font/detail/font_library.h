@@ -2,7 +2,7 @@
 // configuration, set up by the first font and kept for the process.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H

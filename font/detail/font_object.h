@@ -1,20 +1,20 @@
 // The ID3DXFont implementation: what creation sets up and destruction releases.
 #pragma once
 
+#include "base/com.h"
 #include "font/cache_geometry.h"
 #include "font/detail/face_match.h"
 #include "font/detail/font_face.h"
 #include "font/detail/glyph_bitmap.h"
 #include "font/font.h"
 #include "font/font_inspection.h"
-#include "platform/com.h"
 
 #include <cstddef>
 #include <memory>
 
 namespace halv::font::detail {
 
-class Font final : public platform::ComObject<Font, ID3DXFont, IID_ID3DXFont> {
+class Font final : public base::ComObject<Font, ID3DXFont, IID_ID3DXFont> {
 public:
     Font() = default;
     ~Font() = default;
@@ -49,7 +49,7 @@ public:
     void details(FontDetails* details) const;
 
 private:
-    platform::ComRef<IDirect3DDevice9> mDevice;
+    base::ComRef<IDirect3DDevice9> mDevice;
     D3DXFONT_DESCW mDesc{};
     BYTE mQuality = 0;
     MatchedFace mMatched;

@@ -1,20 +1,20 @@
 // The glyph bitmap's storage.
 #include "font/detail/glyph_bitmap.h"
 
-#include "platform/checked_math.h"
-#include "platform/result_codes.h"
+#include "base/checked_math.h"
+#include "base/result_codes.h"
 
 namespace halv::font::detail {
 
 HRESULT GlyphBitmap::create(UINT width, UINT height) noexcept {
     std::size_t count = 0;
     if (width == 0 || height == 0 ||
-        !platform::checkedMul(std::size_t{width}, std::size_t{height}, &count) ||
+        !base::checkedMul(std::size_t{width}, std::size_t{height}, &count) ||
         count > kMaxBytes / sizeof(DWORD)) {
         return E_OUTOFMEMORY;
     }
     // Zeroed, which is the black background.
-    std::unique_ptr<DWORD[]> pixels = platform::allocArray<DWORD>(count);
+    std::unique_ptr<DWORD[]> pixels = base::allocArray<DWORD>(count);
     if (!pixels) {
         return E_OUTOFMEMORY;
     }

@@ -3,7 +3,7 @@
 // opaque black background.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,7 +1,7 @@
 // GDI's TrueType metrics from design values.
 #include "font/detail/text_metrics.h"
 
-#include "platform/result_codes.h"
+#include "base/result_codes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 // and a negative one the em height.
 #pragma once
 
+#include "base/win_types.h"
 #include "font/font.h"
-#include "platform/win_types.h"
 
 namespace halv::font::detail {
 

@@ -1,9 +1,9 @@
 // libFuzzer target over texture creation from a file in memory: the first bytes choose the
 // entry point (2D, cube, volume) and its size, level, format, pool, usage, filter and colour
 // key arguments (texture_arguments.h), the rest is the file. Every level made is read back.
+#include "base/com.h"
 #include "fuzz/texture/texture_arguments.h"
 #include "gfx/device_factory.h"
-#include "platform/com.h"
 #include "texture/image_info.h"
 #include "texture/pixel_codec.h"
 #include "texture/texture_loader.h"
@@ -14,7 +14,7 @@
 
 namespace {
 
-using halv::platform::ComRef;
+using halv::base::ComRef;
 using namespace halv::texture::fuzzing;
 
 // Files are decoded only up to this many pixels, and textures made only up to this many

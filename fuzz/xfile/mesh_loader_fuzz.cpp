@@ -2,8 +2,8 @@
 // successful load hands out: buffers whose pointers stay inside themselves, indices inside the
 // vertices, an attribute table that describes the faces, adjacency naming real faces, and
 // subsets that draw. Then clones, sorts and regenerates adjacency on the result.
+#include "base/com.h"
 #include "gfx/device_factory.h"
-#include "platform/com.h"
 #include "xfile/mesh_loader.h"
 
 #include <cstddef>
@@ -14,7 +14,7 @@
 
 namespace {
 
-using halv::platform::ComRef;
+using halv::base::ComRef;
 
 void check(bool condition) {
     if (!condition) {

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to CreateEnumObject (memory load) with the standard templates
 // registered, then walks every object the parse produced: names, ids, types, every byte of
 // every object's data, children and references, searches, and template registration.
-#include "platform/com.h"
+#include "base/com.h"
 #include "xfile/standard_templates.h"
 #include "xfile/xfile_reader.h"
 
@@ -11,7 +11,7 @@
 
 namespace {
 
-using halv::platform::ComRef;
+using halv::base::ComRef;
 
 // Keeps the reads of the data from being optimised away.
 volatile unsigned gChecksum = 0;

@@ -1,5 +1,6 @@
 #include "gfx/detail/buffers.h"
 
+#include "base/allocation_guard.h"
 #include "gfx/detail/device.h"
 
 #include <algorithm>
@@ -167,9 +168,7 @@ VertexDeclaration::VertexDeclaration(Device* device, ObjectId id, const VertexLa
     , mElementCount(elementCount) {
     // The caller checked the array; a failed copy leaves GetDeclaration answering from the
     // layout alone.
-    try {
-        mElements.assign(elements, elements + elementCount);
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] { mElements.assign(elements, elements + elementCount); })) {
         mElements.clear();
     }
 }

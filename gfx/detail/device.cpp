@@ -1,9 +1,10 @@
 // The device: creation, reference counting, the call log, and every state call.
 #include "gfx/detail/device.h"
 
+#include "base/allocation_guard.h"
 #include "gfx/detail/format_info.h"
+#include "gfx/detail/gl_backend.h"
 #include "gfx/detail/state_tables.h"
-#include "platform/window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -219,11 +220,10 @@ CallArguments& CallArguments::rect(const RECT* rect) {
 }
 
 void Device::record(const char* method, CallArguments arguments) {
-    try {
+    // A log that cannot grow loses the entry; the call itself goes on.
+    (void)base::allocationSucceeds([&] {
         mLog.push_back({method, std::move(arguments.text), std::move(arguments.values)});
-    } catch (const std::bad_alloc&) {
-        // A log that cannot grow loses the entry; the call itself goes on.
-    }
+    });
 }
 
 // --- Creation and lifetime -----------------------------------------------------------------
@@ -264,7 +264,9 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
         if (filled.BackBufferWidth == 0 || filled.BackBufferHeight == 0) {
             int width = static_cast<int>(kDefaultWidth);
             int height = static_cast<int>(kDefaultHeight);
-            platform::clientSize(window, &width, &height);
+            if (const GlBackend* backend = glBackend()) {
+                backend->clientSize(window, &width, &height);
+            }
             if (filled.BackBufferWidth == 0) {
                 filled.BackBufferWidth = static_cast<UINT>(std::max(width, 1));
             }
@@ -311,12 +313,11 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
     swap.window = window;
 
     std::unique_ptr<Renderer> renderer;
-    const bool hasWindow = platform::sdlWindow(window) != nullptr;
+    const GlBackend* backend = glBackend();
+    const bool hasWindow = backend != nullptr && backend->isDrawableWindow(window);
     switch (direct3d->renderer()) {
     case RendererKind::kNull:
-        try {
-            renderer = createNullRenderer(swap);
-        } catch (const std::bad_alloc&) {
+        if (!base::allocationSucceeds([&] { renderer = createNullRenderer(swap); })) {
             return E_OUTOFMEMORY;
         }
         break;
@@ -327,8 +328,11 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
         [[fallthrough]];
     case RendererKind::kAuto:
     case RendererKind::kHeadless: {
+        if (backend == nullptr) {
+            return D3DERR_NOTAVAILABLE;
+        }
         const bool headless = direct3d->renderer() == RendererKind::kHeadless || !hasWindow;
-        const HRESULT hr = createGlRenderer(headless, swap, &renderer);
+        const HRESULT hr = backend->createRenderer(headless, swap, &renderer);
         if (FAILED(hr)) {
             return hr;
         }
@@ -342,9 +346,8 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
     const D3DDEVICE_CREATION_PARAMETERS creation = {D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, focusWindow,
                                                     behaviorFlags};
     Device* created = nullptr;
-    try {
-        created = new Device(direct3d, filled, creation, std::move(renderer), swap);
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds(
+            [&] { created = new Device(direct3d, filled, creation, std::move(renderer), swap); })) {
         return E_OUTOFMEMORY;
     }
     *parameters = filled;
@@ -355,7 +358,7 @@ HRESULT Device::create(Direct3D* direct3d, HWND focusWindow, DWORD behaviorFlags
 Device::Device(Direct3D* direct3d, const D3DPRESENT_PARAMETERS& parameters,
                const D3DDEVICE_CREATION_PARAMETERS& creation, std::unique_ptr<Renderer> renderer,
                const SwapSetup& swap) noexcept
-    : mDirect3D(platform::ComRef<Direct3D>::retain(direct3d))
+    : mDirect3D(base::ComRef<Direct3D>::retain(direct3d))
     , mParameters(parameters)
     , mCreation(creation)
     , mCaps(direct3d->profile().caps)
@@ -733,12 +736,12 @@ HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light) noexcept {
     if (light == nullptr || !lightValid(*light)) {
         return D3DERR_INVALIDCALL;
     }
-    try {
-        auto [slot, inserted] = mState.lights.try_emplace(index, LightSnapshot{*light, false});
-        if (!inserted) {
-            slot->second.light = *light;
-        }
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] {
+            auto [slot, inserted] = mState.lights.try_emplace(index, LightSnapshot{*light, false});
+            if (!inserted) {
+                slot->second.light = *light;
+            }
+        })) {
         return E_OUTOFMEMORY;
     }
     return D3D_OK;
@@ -764,9 +767,10 @@ HRESULT Device::LightEnable(DWORD lightIndex, BOOL enable) noexcept {
     }
     auto found = mState.lights.find(lightIndex);
     if (found == mState.lights.end()) {
-        try {
-            found = mState.lights.emplace(lightIndex, LightSnapshot{defaultLight(), false}).first;
-        } catch (const std::bad_alloc&) {
+        if (!base::allocationSucceeds([&] {
+                found =
+                    mState.lights.emplace(lightIndex, LightSnapshot{defaultLight(), false}).first;
+            })) {
             return E_OUTOFMEMORY;
         }
     }
@@ -908,7 +912,7 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) noexcept
         }
         id = objectIdOf(texture);
     }
-    mTextures[slot] = platform::ComRef<IDirect3DBaseTexture9>::retain(texture);
+    mTextures[slot] = base::ComRef<IDirect3DBaseTexture9>::retain(texture);
     mState.textures[slot] = id;
     return D3D_OK;
 }
@@ -1023,10 +1027,10 @@ HRESULT Device::SetPaletteEntries(UINT paletteNumber, const PALETTEENTRY* entrie
     if (entries == nullptr || paletteNumber > 0xFFFF) {
         return D3DERR_INVALIDCALL;
     }
-    try {
-        auto& palette = mPalettes[paletteNumber];
-        std::copy(entries, entries + palette.size(), palette.begin());
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] {
+            auto& palette = mPalettes[paletteNumber];
+            std::copy(entries, entries + palette.size(), palette.begin());
+        })) {
         return E_OUTOFMEMORY;
     }
     return D3D_OK;
@@ -1171,7 +1175,7 @@ HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl) noexcept
             return D3DERR_INVALIDCALL;
         }
     }
-    mDeclaration = platform::ComRef<VertexDeclaration>::retain(ours);
+    mDeclaration = base::ComRef<VertexDeclaration>::retain(ours);
     mState.declaration = ours != nullptr ? ours->id() : 0;
     mState.fvf = 0;
     return D3D_OK;
@@ -1212,14 +1216,13 @@ HRESULT Device::SetFVF(DWORD fvf) noexcept {
         std::copy(layout.elements.begin(), layout.elements.begin() + layout.count,
                   elements.begin());
         elements[layout.count] = D3DDECL_END();
-        platform::ComRef<VertexDeclaration> created(new (std::nothrow) VertexDeclaration(
+        base::ComRef<VertexDeclaration> created(new (std::nothrow) VertexDeclaration(
             this, nextObjectId(), layout, layout.count + 1, elements.data()));
         if (!created) {
             return E_OUTOFMEMORY;
         }
-        try {
-            found = mFvfDeclarations.emplace(fvf, std::move(created)).first;
-        } catch (const std::bad_alloc&) {
+        if (!base::allocationSucceeds(
+                [&] { found = mFvfDeclarations.emplace(fvf, std::move(created)).first; })) {
             return E_OUTOFMEMORY;
         }
     }
@@ -1259,7 +1262,7 @@ HRESULT Device::SetStreamSource(UINT streamNumber, IDirect3DVertexBuffer9* strea
             return D3DERR_INVALIDCALL;
         }
     }
-    mStreams[streamNumber] = platform::ComRef<VertexBuffer>::retain(ours);
+    mStreams[streamNumber] = base::ComRef<VertexBuffer>::retain(ours);
     StreamSnapshot& slot = mState.streams[streamNumber];
     slot.buffer = ours != nullptr ? ours->id() : 0;
     slot.offset = offsetInBytes;
@@ -1323,7 +1326,7 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* indexData) noexcept {
             return D3DERR_INVALIDCALL;
         }
     }
-    mIndices = platform::ComRef<IndexBuffer>::retain(ours);
+    mIndices = base::ComRef<IndexBuffer>::retain(ours);
     mState.indices = ours != nullptr ? ours->id() : 0;
     return D3D_OK;
 }

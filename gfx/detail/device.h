@@ -280,7 +280,7 @@ private:
 
     ULONG mPublicRefs = 1;
     ULONG mInternalRefs = 0;
-    platform::ComRef<Direct3D> mDirect3D;
+    base::ComRef<Direct3D> mDirect3D;
     D3DPRESENT_PARAMETERS mParameters;
     D3DDEVICE_CREATION_PARAMETERS mCreation;
     D3DCAPS9 mCaps;
@@ -289,13 +289,12 @@ private:
     ObjectId mNextObjectId = 1;
 
     DeviceStateSnapshot mState;
-    std::array<platform::ComRef<IDirect3DBaseTexture9>, DeviceStateSnapshot::kSamplerCount>
-        mTextures;
-    std::array<platform::ComRef<VertexBuffer>, 16> mStreams;
-    platform::ComRef<IndexBuffer> mIndices;
+    std::array<base::ComRef<IDirect3DBaseTexture9>, DeviceStateSnapshot::kSamplerCount> mTextures;
+    std::array<base::ComRef<VertexBuffer>, 16> mStreams;
+    base::ComRef<IndexBuffer> mIndices;
     // The declaration draws read: the one set, or the device's own for the FVF code.
-    platform::ComRef<VertexDeclaration> mDeclaration;
-    std::map<DWORD, platform::ComRef<VertexDeclaration>> mFvfDeclarations;
+    base::ComRef<VertexDeclaration> mDeclaration;
+    std::map<DWORD, base::ComRef<VertexDeclaration>> mFvfDeclarations;
     std::map<UINT, std::array<PALETTEENTRY, 256>> mPalettes;
     std::vector<std::array<float, 4>> mVertexConstantsF;
     std::vector<std::array<int, 4>> mVertexConstantsI;
@@ -303,10 +302,10 @@ private:
     std::vector<std::array<float, 4>> mPixelConstantsF;
     std::vector<std::array<int, 4>> mPixelConstantsI;
     std::vector<BOOL> mPixelConstantsB;
-    platform::ComRef<Surface> mBackBuffer;
-    platform::ComRef<Surface> mDepthStencil;
-    platform::ComRef<VertexBuffer> mUserVertices;
-    platform::ComRef<IndexBuffer> mUserIndices;
+    base::ComRef<Surface> mBackBuffer;
+    base::ComRef<Surface> mDepthStencil;
+    base::ComRef<VertexBuffer> mUserVertices;
+    base::ComRef<IndexBuffer> mUserIndices;
     bool mInScene = false;
     BOOL mCursorVisible = FALSE;
 
@@ -320,13 +319,7 @@ private:
 // Our device behind a published pointer, or null.
 Device* deviceOf(IDirect3DDevice9* device) noexcept;
 
-// Fills in the adapter identity from the OpenGL driver (vendor, renderer string); leaves it
-// as it is when no context can be had.
-void describeGlAdapter(D3DADAPTER_IDENTIFIER9* identifier) noexcept;
-
-// The renderers. GL renderers answer D3DERR_NOTAVAILABLE when no context can be had.
+// The renderer without GL; the GL renderers come from the GL side (gfx/detail/gl_backend.h).
 std::unique_ptr<Renderer> createNullRenderer(const SwapSetup& swap);
-HRESULT createGlRenderer(bool headless, const SwapSetup& swap,
-                         std::unique_ptr<Renderer>* renderer) noexcept;
 
 } // namespace halv::gfx::detail

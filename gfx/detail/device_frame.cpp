@@ -1,4 +1,5 @@
 // The device's frame calls: scenes, clears, draws (with their checks) and presenting.
+#include "base/allocation_guard.h"
 #include "gfx/detail/device.h"
 #include "gfx/detail/state_tables.h"
 
@@ -119,21 +120,21 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     request.color = color;
     request.z = z;
     request.stencil = stencil;
-    try {
-        if (rects == nullptr || count == 0) {
-            if (!empty(area)) {
-                request.rects.push_back(area);
-            }
-        } else {
-            for (DWORD i = 0; i < count; ++i) {
-                const RECT clipped =
-                    intersect(area, {rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2});
-                if (!empty(clipped)) {
-                    request.rects.push_back(clipped);
+    if (!base::allocationSucceeds([&] {
+            if (rects == nullptr || count == 0) {
+                if (!empty(area)) {
+                    request.rects.push_back(area);
+                }
+            } else {
+                for (DWORD i = 0; i < count; ++i) {
+                    const RECT clipped =
+                        intersect(area, {rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2});
+                    if (!empty(clipped)) {
+                        request.rects.push_back(clipped);
+                    }
                 }
             }
-        }
-    } catch (const std::bad_alloc&) {
+        })) {
         return E_OUTOFMEMORY;
     }
     if (request.rects.empty()) {

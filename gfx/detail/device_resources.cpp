@@ -190,8 +190,8 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL 
             return D3DERR_INVALIDCALL;
         }
     }
-    platform::ComRef<VertexBuffer> created(
-        new (std::nothrow) VertexBuffer(this, nextObjectId(), usage, pool, fvf));
+    base::ComRef<VertexBuffer> created(new (std::nothrow)
+                                           VertexBuffer(this, nextObjectId(), usage, pool, fvf));
     if (!created || !created->storage.allocate(length)) {
         return E_OUTOFMEMORY;
     }
@@ -218,8 +218,8 @@ HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3
     if (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32) {
         return D3DERR_INVALIDCALL;
     }
-    platform::ComRef<IndexBuffer> created(
-        new (std::nothrow) IndexBuffer(this, nextObjectId(), usage, pool, format));
+    base::ComRef<IndexBuffer> created(new (std::nothrow)
+                                          IndexBuffer(this, nextObjectId(), usage, pool, format));
     if (!created || !created->storage.allocate(length)) {
         return E_OUTOFMEMORY;
     }
@@ -334,8 +334,8 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
     if (FAILED(hr)) {
         return hr;
     }
-    platform::ComRef<Texture> created(new (std::nothrow) Texture(
-        this, nextObjectId(), format, usage, pool, width, height, levels));
+    base::ComRef<Texture> created(new (std::nothrow) Texture(this, nextObjectId(), format, usage,
+                                                             pool, width, height, levels));
     if (!created || !created->createSurfaces(this)) {
         return E_OUTOFMEMORY;
     }
@@ -367,7 +367,7 @@ HRESULT Device::CreateVolumeTexture(UINT width, UINT height, UINT depth, UINT le
     if (FAILED(hr)) {
         return hr;
     }
-    platform::ComRef<VolumeTexture> created(new (std::nothrow) VolumeTexture(
+    base::ComRef<VolumeTexture> created(new (std::nothrow) VolumeTexture(
         this, nextObjectId(), format, usage, pool, width, height, depth, levels));
     if (!created || !created->createVolumes(this)) {
         return E_OUTOFMEMORY;
@@ -397,7 +397,7 @@ HRESULT Device::CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3D
     if (FAILED(hr)) {
         return hr;
     }
-    platform::ComRef<CubeTexture> created(new (std::nothrow) CubeTexture(
+    base::ComRef<CubeTexture> created(new (std::nothrow) CubeTexture(
         this, nextObjectId(), format, usage, pool, edgeLength, levels));
     if (!created || !created->createSurfaces(this)) {
         return E_OUTOFMEMORY;
@@ -413,8 +413,8 @@ HRESULT Device::makeOffscreenSurface(UINT width, UINT height, D3DFORMAT format, 
     if (role == SurfaceRole::kBackBuffer) {
         desc.MultiSampleType = mSwap.multiSample;
     }
-    platform::ComRef<Surface> created(new (std::nothrow)
-                                          Surface(this, nextObjectId(), nullptr, role, desc));
+    base::ComRef<Surface> created(new (std::nothrow)
+                                      Surface(this, nextObjectId(), nullptr, role, desc));
     if (!created || !created->allocate()) {
         return E_OUTOFMEMORY;
     }

@@ -1,8 +1,9 @@
 #include "gfx/detail/direct3d.h"
 
+#include "base/allocation_guard.h"
 #include "gfx/detail/device.h"
 #include "gfx/detail/format_info.h"
-#include "platform/window.h"
+#include "gfx/detail/gl_backend.h"
 
 #include <new>
 #include <utility>
@@ -40,8 +41,9 @@ const AdapterProfile& Direct3D::profile() noexcept {
             mProfile = *mOptions.profile;
         } else {
             mProfile = defaultAdapterProfile();
-            if (mOptions.renderer != RendererKind::kNull) {
-                describeGlAdapter(&mProfile.identifier);
+            const GlBackend* backend = glBackend();
+            if (mOptions.renderer != RendererKind::kNull && backend != nullptr) {
+                backend->describeAdapter(&mProfile.identifier);
                 mProfile.useDesktopMode = mOptions.renderer != RendererKind::kHeadless;
             }
         }
@@ -52,11 +54,12 @@ const AdapterProfile& Direct3D::profile() noexcept {
 
 D3DDISPLAYMODE Direct3D::displayMode() noexcept {
     D3DDISPLAYMODE mode = profile().displayMode;
-    platform::DisplayMode desktop;
-    if (mProfile.useDesktopMode && platform::desktopDisplayMode(&desktop)) {
-        mode.Width = static_cast<UINT>(desktop.width);
-        mode.Height = static_cast<UINT>(desktop.height);
-        mode.RefreshRate = static_cast<UINT>(desktop.refreshHz);
+    const GlBackend* backend = glBackend();
+    D3DDISPLAYMODE desktop = mode;
+    if (mProfile.useDesktopMode && backend != nullptr && backend->desktopDisplayMode(&desktop)) {
+        mode.Width = desktop.Width;
+        mode.Height = desktop.Height;
+        mode.RefreshRate = desktop.RefreshRate;
     }
     return mode;
 }
@@ -263,6 +266,19 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
                           returnedDeviceInterface);
 }
 
+namespace {
+// Process-wide: set once by the GL side's registration, before main.
+const GlBackend* gGlBackend = nullptr;
+} // namespace
+
+const GlBackend* glBackend() noexcept {
+    return gGlBackend;
+}
+
+void installGlBackend(const GlBackend* backend) noexcept {
+    gGlBackend = backend;
+}
+
 } // namespace halv::gfx::detail
 
 // --- Creation entry points -----------------------------------------------------------------
@@ -284,12 +300,10 @@ HRESULT createDeviceWith(RendererKind renderer, const DeviceSetup& setup,
     Direct3DOptions options;
     options.renderer = renderer;
     options.logCalls = setup.logCalls;
-    try {
-        options.profile = setup.profile;
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] { options.profile = setup.profile; })) {
         return E_OUTOFMEMORY;
     }
-    platform::ComRef<IDirect3D9> direct3d(createDirect3D(options));
+    base::ComRef<IDirect3D9> direct3d(createDirect3D(options));
     if (!direct3d) {
         return E_OUTOFMEMORY;
     }
@@ -311,11 +325,13 @@ HRESULT createDeviceWith(RendererKind renderer, const DeviceSetup& setup,
 } // namespace
 
 IDirect3D9* createDirect3D(const Direct3DOptions& options) noexcept {
-    try {
-        return new (std::nothrow) detail::Direct3D(options);
-    } catch (const std::bad_alloc&) {
+    IDirect3D9* created = nullptr;
+    // The options' copy allocates too.
+    if (!base::allocationSucceeds(
+            [&] { created = new (std::nothrow) detail::Direct3D(options); })) {
         return nullptr;
     }
+    return created;
 }
 
 Direct3DOptions installDirect3DOptions(Direct3DOptions options) {

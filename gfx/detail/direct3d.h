@@ -2,12 +2,12 @@
 // the renderer its options choose.
 #pragma once
 
+#include "base/com.h"
 #include "gfx/device_factory.h"
-#include "platform/com.h"
 
 namespace halv::gfx::detail {
 
-class Direct3D final : public platform::ComObject<Direct3D, IDirect3D9, IID_IDirect3D9> {
+class Direct3D final : public base::ComObject<Direct3D, IDirect3D9, IID_IDirect3D9> {
 public:
     explicit Direct3D(Direct3DOptions options);
 

@@ -1,6 +1,6 @@
 #include "gfx/detail/format_info.h"
 
-#include "platform/checked_math.h"
+#include "base/checked_math.h"
 
 #include <algorithm>
 #include <iterator>
@@ -109,8 +109,8 @@ bool levelBytes(const FormatInfo& info, UINT width, UINT height, UINT depth,
                 std::size_t* bytes) noexcept {
     std::uint64_t total = 0;
     const std::uint64_t pitch = rowPitch(info, width);
-    if (!platform::checkedMul<std::uint64_t>(pitch, rowCount(info, height), &total) ||
-        !platform::checkedMul<std::uint64_t>(total, depth, &total) || total > 0x7FFFFFFFu) {
+    if (!base::checkedMul<std::uint64_t>(pitch, rowCount(info, height), &total) ||
+        !base::checkedMul<std::uint64_t>(total, depth, &total) || total > 0x7FFFFFFFu) {
         return false;
     }
     *bytes = static_cast<std::size_t>(total);

@@ -2,7 +2,7 @@
 // row count of a level, shared by resource creation, locking and the renderers.
 #pragma once
 
-#include "gfx/value_types.h"
+#include "base/value_types.h"
 
 #include <cstddef>
 

@@ -1,5 +1,6 @@
 #include "gfx/detail/object_core.h"
 
+#include "base/allocation_guard.h"
 #include "gfx/detail/device.h"
 
 #include <new>
@@ -34,11 +35,11 @@ HRESULT PrivateData::set(REFGUID guid, const void* data, DWORD size, DWORD flags
         return D3DERR_INVALIDCALL;
     }
     std::vector<std::byte> copy;
-    try {
-        copy.assign(static_cast<const std::byte*>(data),
-                    static_cast<const std::byte*>(data) + size);
-        mEntries[guid] = std::move(copy);
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] {
+            copy.assign(static_cast<const std::byte*>(data),
+                        static_cast<const std::byte*>(data) + size);
+            mEntries[guid] = std::move(copy);
+        })) {
         return E_OUTOFMEMORY;
     }
     return D3D_OK;

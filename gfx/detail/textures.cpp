@@ -1,5 +1,6 @@
 #include "gfx/detail/textures.h"
 
+#include "base/allocation_guard.h"
 #include "gfx/detail/device.h"
 
 #include <algorithm>
@@ -290,9 +291,8 @@ HRESULT TextureObject<Interface, kKind>::GetDevice(IDirect3DDevice9** device) no
 
 template <class Interface, ObjectKind kKind>
 bool SurfaceTexture<Interface, kKind>::createSurfaces(Device* device) noexcept {
-    try {
-        mSurfaces.reserve(static_cast<std::size_t>(this->mFaces) * this->mLevels);
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds(
+            [&] { mSurfaces.reserve(static_cast<std::size_t>(this->mFaces) * this->mLevels); })) {
         return false;
     }
     for (UINT face = 0; face < this->mFaces; ++face) {
@@ -422,9 +422,7 @@ HRESULT CubeTexture::AddDirtyRect(D3DCUBEMAP_FACES face, const RECT* dirtyRect) 
 }
 
 bool VolumeTexture::createVolumes(Device* device) noexcept {
-    try {
-        mVolumes.reserve(mLevels);
-    } catch (const std::bad_alloc&) {
+    if (!base::allocationSucceeds([&] { mVolumes.reserve(mLevels); })) {
         return false;
     }
     for (UINT level = 0; level < mLevels; ++level) {

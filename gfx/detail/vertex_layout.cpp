@@ -1,6 +1,6 @@
 #include "gfx/detail/vertex_layout.h"
 
-#include "platform/result_codes.h"
+#include "base/result_codes.h"
 
 namespace halv::gfx::detail {
 namespace {

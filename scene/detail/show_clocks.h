@@ -2,7 +2,7 @@
 // frame (and from one scene) to the next, as the saver has only one show per process.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 namespace halv::scene::detail {
 

@@ -1,6 +1,6 @@
 // resources.cmake embeds into a program: every resource is found the way the program looks it
 // up (the model as "Data", textures by number under "PNG") and holds the committed file's bytes.
-#include "platform/resources.h"
+#include "base/resources.h"
 #include "tests/assetgen/png_reader.h"
 
 #include <gtest/gtest.h>

@@ -17,7 +17,7 @@
 namespace halv::font {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 using testing_support::makeNullDevice;
 using testing_support::profileWithMaxTexture;
 using testing_support::profileWithoutA8R8G8B8;

@@ -2,9 +2,9 @@
 // count, to show that a font lets go of everything it took.
 #pragma once
 
+#include "base/com.h"
 #include "gfx/caps.h"
 #include "gfx/device_factory.h"
-#include "platform/com.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 namespace halv::font::testing_support {
 
-using platform::ComRef;
+using base::ComRef;
 
 inline ComRef<IDirect3DDevice9> makeNullDevice(std::optional<gfx::AdapterProfile> profile = {}) {
     gfx::DeviceSetup setup;

@@ -1,5 +1,5 @@
+#include "base/result_codes.h"
 #include "font/detail/text_metrics.h"
-#include "platform/result_codes.h"
 
 #include <gtest/gtest.h>
 

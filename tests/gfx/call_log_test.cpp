@@ -12,7 +12,7 @@
 namespace halv::gfx {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 using testing::ElementsAre;
 using testing::IsEmpty;
 

@@ -9,7 +9,7 @@
 namespace halv::gfx {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 ComRef<IDirect3D9> nullAdapter(std::optional<AdapterProfile> profile = std::nullopt) {
     return ComRef<IDirect3D9>(createDirect3D({RendererKind::kNull, std::move(profile), false}));

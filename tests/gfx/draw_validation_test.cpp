@@ -11,7 +11,7 @@
 namespace halv::gfx {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 struct PositionColor {
     float x, y, z;

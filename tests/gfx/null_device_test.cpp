@@ -9,7 +9,7 @@
 namespace halv::gfx {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 ComRef<IDirect3DDevice9> makeNullDevice(DeviceSetup setup = {}) {
     ComRef<IDirect3DDevice9> device;

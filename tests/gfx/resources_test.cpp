@@ -10,7 +10,7 @@
 namespace halv::gfx {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 class NullDeviceTest : public testing::Test {
 protected:

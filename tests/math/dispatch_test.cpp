@@ -1,7 +1,7 @@
+#include "base/debug_output.h"
+#include "base/environment.h"
 #include "math/detail/portable.h"
 #include "math/dispatch.h"
-#include "platform/debug_output.h"
-#include "platform/environment.h"
 #include "tests/math/test_support.h"
 
 #include <gtest/gtest.h>
@@ -70,8 +70,8 @@ TEST(DispatchChoice, RegistryOverridesAndProcessorPickTheSet) {
     };
     for (const ChoiceCase& c : cases) {
         SCOPED_TRACE(c.name);
-        platform::MapEnvironment environment(c.registry);
-        platform::ScopedEnvironment scope(&environment);
+        base::MapEnvironment environment(c.registry);
+        base::ScopedEnvironment scope(&environment);
         EXPECT_EQ(decideDispatchLevel(readDispatchOverride(), c.features), c.expected);
     }
 }
@@ -86,14 +86,14 @@ TEST(DispatchChoice, OverrideValueIsTheLastDwordRead) {
         {"1", "4294967295", ~0u}, {"0x10", "text", 16},
     };
     for (const auto& c : cases) {
-        platform::MapEnvironment environment;
+        base::MapEnvironment environment;
         if (c.psgp != nullptr) {
             environment.set("DisablePSGP", c.psgp);
         }
         if (c.d3dx != nullptr) {
             environment.set("DisableD3DXPSGP", c.d3dx);
         }
-        platform::ScopedEnvironment scope(&environment);
+        base::ScopedEnvironment scope(&environment);
         EXPECT_EQ(readDispatchOverride(), c.expected)
             << (c.psgp ? c.psgp : "-") << " / " << (c.d3dx ? c.d3dx : "-");
     }
@@ -139,10 +139,10 @@ TEST(DispatchAllocatorCheck, WarnsAboutNullOrSharedZeroByteBlocks) {
         FakeAllocator::next = 0;
         FakeAllocator::released.clear();
         std::string output;
-        platform::DebugOutputSink previous =
-            platform::installDebugOutputSink([&output](std::string_view text) { output += text; });
+        base::DebugOutputSink previous =
+            base::installDebugOutputSink([&output](std::string_view text) { output += text; });
         const bool conforming = checkAllocator({FakeAllocator::allocate, FakeAllocator::release});
-        platform::installDebugOutputSink(std::move(previous));
+        base::installDebugOutputSink(std::move(previous));
         EXPECT_EQ(conforming, c.conforming);
         EXPECT_EQ(output, c.conforming ? "" : warning);
         EXPECT_EQ(FakeAllocator::released, c.released);
@@ -151,10 +151,10 @@ TEST(DispatchAllocatorCheck, WarnsAboutNullOrSharedZeroByteBlocks) {
 
 TEST(DispatchAllocatorCheck, GlobalAllocatorConforms) {
     std::string output;
-    platform::DebugOutputSink previous =
-        platform::installDebugOutputSink([&output](std::string_view text) { output += text; });
+    base::DebugOutputSink previous =
+        base::installDebugOutputSink([&output](std::string_view text) { output += text; });
     EXPECT_TRUE(checkAllocator(globalAllocatorProbe()));
-    platform::installDebugOutputSink(std::move(previous));
+    base::installDebugOutputSink(std::move(previous));
     EXPECT_EQ(output, "");
 }
 
@@ -265,8 +265,8 @@ void concurrentFirstCalls(std::vector<std::string>& failures) {
     check(failures, currentDispatchLevel() == DispatchLevel::kUndecided,
           "level decided before the first call");
     std::string output;
-    platform::DebugOutputSink previous =
-        platform::installDebugOutputSink([&output](std::string_view text) { output += text; });
+    base::DebugOutputSink previous =
+        base::installDebugOutputSink([&output](std::string_view text) { output += text; });
 
     constexpr int kThreads = 8;
     std::latch start(kThreads);
@@ -311,7 +311,7 @@ void concurrentFirstCalls(std::vector<std::string>& failures) {
     for (std::thread& thread : threads) {
         thread.join();
     }
-    platform::installDebugOutputSink(std::move(previous));
+    base::installDebugOutputSink(std::move(previous));
     for (int t = 0; t < kThreads; ++t) {
         check(failures, wrong[t] == 0, "a first call gave a wrong result");
     }
@@ -328,8 +328,8 @@ TEST(DispatchProcessWide, ConcurrentFirstCallsSetUpOnce) {
 }
 
 void portableByRegistry(std::vector<std::string>& failures) {
-    platform::MapEnvironment environment{{"DisablePSGP", "0"}, {"DisableD3DXPSGP", "1"}};
-    platform::ScopedEnvironment scope(&environment);
+    base::MapEnvironment environment{{"DisablePSGP", "0"}, {"DisableD3DXPSGP", "1"}};
+    base::ScopedEnvironment scope(&environment);
     // A squared length of 1e-16 lies below the SSE cut-off; only the portable set scales it.
     const D3DXVECTOR3 tiny(1e-8f, 0.0f, 0.0f);
     D3DXVECTOR3 unit;
@@ -338,8 +338,8 @@ void portableByRegistry(std::vector<std::string>& failures) {
     check(failures, std::fabs(unit.x - 1.0f) < 1e-5f, "not the portable normalisation");
 
     // Decided once: later registry changes are not seen.
-    platform::MapEnvironment cleared;
-    platform::ScopedEnvironment clearedScope(&cleared);
+    base::MapEnvironment cleared;
+    base::ScopedEnvironment clearedScope(&cleared);
     check(failures, initialiseDispatch() == DispatchLevel::kPortable, "decided again");
     D3DXVec3Normalize(&unit, &tiny);
     check(failures, std::fabs(unit.x - 1.0f) < 1e-5f, "set changed after the first call");
@@ -351,8 +351,8 @@ TEST(DispatchProcessWide, RegistryOverrideKeepsThePortableSet) {
 }
 
 void sse2ByDefault(std::vector<std::string>& failures) {
-    platform::MapEnvironment environment{{"DisablePSGP", "2"}};
-    platform::ScopedEnvironment scope(&environment);
+    base::MapEnvironment environment{{"DisablePSGP", "2"}};
+    base::ScopedEnvironment scope(&environment);
     const D3DXVECTOR3 tiny(1e-8f, 0.0f, 0.0f);
     D3DXVECTOR3 unit(1.0f, 1.0f, 1.0f);
     D3DXVec3Normalize(&unit, &tiny);

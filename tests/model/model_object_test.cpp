@@ -1,8 +1,8 @@
+#include "base/message_box.h"
+#include "base/resources.h"
 #include "gfx/device_factory.h"
 #include "gfx/inspection.h"
 #include "model/model_object.h"
-#include "platform/message_box.h"
-#include "platform/resources.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 namespace halv::model {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 using testing::ElementsAre;
 
 const D3DXVECTOR3 kStationPosition(9.5f, 3.5f, 38.8f);
@@ -61,7 +61,7 @@ protected:
     }
 
     ComRef<IDirect3DDevice9> mDevice;
-    platform::ScopedMessageBoxCapture mMessages;
+    base::ScopedMessageBoxCapture mMessages;
 };
 
 TEST_F(ModelObjectTest, StationLoadsWithATexturePerUsedMaterial) {
@@ -167,8 +167,8 @@ TEST_F(ModelObjectTest, StationSitsAtItsPlaceWithTheEmitterUnderTheCone) {
 }
 
 TEST_F(ModelObjectTest, MissingModelShowsItsMessageAndStaysEmpty) {
-    platform::ResourceTable empty;
-    platform::ScopedResourceTable scope(&empty);
+    base::ResourceTable empty;
+    base::ScopedResourceTable scope(&empty);
     ModelObject model;
     EXPECT_EQ(model.load(mDevice.get(), u"VORNK", u"", 0, false), E_FAIL);
     ASSERT_EQ(mMessages.shown().size(), 1u);
@@ -190,22 +190,22 @@ protected:
     void load(const std::vector<std::string>& textureNames, LPCWSTR prefix, int overrideNumber,
               bool useOverride) {
         mText = modelText(textureNames);
-        mTable.add(platform::ResourceId::fromName(u"Data"), platform::ResourceId::fromName(u"FIX"),
+        mTable.add(base::ResourceId::fromName(u"Data"), base::ResourceId::fromName(u"FIX"),
                    std::as_bytes(std::span(mText.data(), mText.size())));
-        const platform::ResourceEntry* real = platform::embeddedResources().find(
-            platform::ResourceId::fromName(u"PNG"), platform::ResourceId::fromNumber(151));
+        const base::ResourceEntry* real = base::embeddedResources().find(
+            base::ResourceId::fromName(u"PNG"), base::ResourceId::fromNumber(151));
         ASSERT_NE(real, nullptr);
-        mTable.add(platform::ResourceId::fromName(u"PNG"), platform::ResourceId::fromNumber(151),
+        mTable.add(base::ResourceId::fromName(u"PNG"), base::ResourceId::fromNumber(151),
                    real->data);
-        mTable.add(platform::ResourceId::fromName(u"PNG"), platform::ResourceId::fromNumber(7),
+        mTable.add(base::ResourceId::fromName(u"PNG"), base::ResourceId::fromNumber(7),
                    std::as_bytes(std::span(kNotAnImage, sizeof kNotAnImage - 1)));
-        platform::ScopedResourceTable scope(&mTable);
+        base::ScopedResourceTable scope(&mTable);
         ASSERT_EQ(mModel.load(mDevice.get(), u"FIX", prefix, overrideNumber, useOverride), S_OK);
     }
 
     std::vector<std::u16string> captions() const {
         std::vector<std::u16string> result;
-        for (const platform::MessageBoxRequest& request : mMessages.shown()) {
+        for (const base::MessageBoxRequest& request : mMessages.shown()) {
             EXPECT_EQ(request.text, u"Could not find texture map");
             result.push_back(request.caption);
         }
@@ -214,7 +214,7 @@ protected:
 
     static constexpr char kNotAnImage[] = "GIF89a, or so it says";
     std::string mText;
-    platform::ResourceTable mTable;
+    base::ResourceTable mTable;
     ModelObject mModel;
 };
 

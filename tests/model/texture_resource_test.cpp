@@ -1,6 +1,6 @@
+#include "base/resources.h"
 #include "gfx/device_factory.h"
 #include "model/texture_resource.h"
-#include "platform/resources.h"
 #include "texture/image_info.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 namespace halv::model {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 struct ShippedImage {
     WORD number;
@@ -78,11 +78,11 @@ TEST_F(TextureResourceOnDevice, BlackBecomesTransparent) {
 
 TEST_F(TextureResourceOnDevice, FailuresLeaveNoTexture) {
     static const char kNotAnImage[] = "this is not a picture";
-    platform::ResourceTable table;
-    table.add(platform::ResourceId::fromName(u"PNG"), platform::ResourceId::fromNumber(7),
+    base::ResourceTable table;
+    table.add(base::ResourceId::fromName(u"PNG"), base::ResourceId::fromNumber(7),
               std::as_bytes(std::span(kNotAnImage, std::strlen(kNotAnImage))));
-    table.add(platform::ResourceId::fromName(u"PNG"), platform::ResourceId::fromNumber(8), {});
-    platform::ScopedResourceTable scope(&table);
+    table.add(base::ResourceId::fromName(u"PNG"), base::ResourceId::fromNumber(8), {});
+    base::ScopedResourceTable scope(&table);
 
     struct Case {
         const char* name;

@@ -1,5 +1,5 @@
+#include "base/text_conversion.h"
 #include "platform/process.h"
-#include "platform/text_conversion.h"
 
 #include <gtest/gtest.h>
 

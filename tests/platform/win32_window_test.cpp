@@ -1,7 +1,7 @@
+#include "base/resources.h"
+#include "base/timing.h"
 #include "platform/fake_window_system.h"
 #include "platform/process.h"
-#include "platform/resources.h"
-#include "platform/timing.h"
 #include "platform/win32_window.h"
 
 #include <gtest/gtest.h>
@@ -83,8 +83,8 @@ protected:
         }
     }
 
-    FakeClock mClock;
-    ScopedClock mScopedClock{&mClock};
+    base::FakeClock mClock;
+    base::ScopedClock mScopedClock{&mClock};
     FakeWindowSystem mSystem;
     std::optional<ScopedWindowSystem> mInstalled{std::in_place, &mSystem};
 };
@@ -650,15 +650,15 @@ std::span<const std::byte> bytesOf(std::string_view text) {
 }
 
 TEST(LoadStringW, CopiesTerminatesAndTruncates) {
-    ResourceTable table;
-    table.add(ResourceId::fromName(u"STRING"), ResourceId::fromNumber(104),
+    base::ResourceTable table;
+    table.add(base::ResourceId::fromName(u"STRING"), base::ResourceId::fromNumber(104),
               bytesOf("QLX Halvorine"));
     // "A", then U+1F600 as a surrogate pair, then "B".
-    table.add(ResourceId::fromName(u"STRING"), ResourceId::fromNumber(7),
+    table.add(base::ResourceId::fromName(u"STRING"), base::ResourceId::fromNumber(7),
               bytesOf("A\xF0\x9F\x98\x80"
                       "B"));
-    table.add(ResourceId::fromName(u"STRING"), ResourceId::fromNumber(8), bytesOf(""));
-    ScopedResourceTable installed(&table);
+    table.add(base::ResourceId::fromName(u"STRING"), base::ResourceId::fromNumber(8), bytesOf(""));
+    base::ScopedResourceTable installed(&table);
     HINSTANCE module = GetModuleHandleW(nullptr);
 
     WCHAR buffer[100];

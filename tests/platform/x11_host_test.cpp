@@ -1,4 +1,4 @@
-#include "platform/environment.h"
+#include "base/environment.h"
 #include "platform/process.h"
 #include "platform/x11_host.h"
 
@@ -36,8 +36,8 @@ TEST(ParseWindowId, HexWithPrefixElseDecimal) {
 }
 
 TEST(SaverHostWindowId, ArgumentWinsOverEnvironment) {
-    MapEnvironment environment{{"XSCREENSAVER_WINDOW", "0x200001"}};
-    ScopedEnvironment installedEnvironment(&environment);
+    base::MapEnvironment environment{{"XSCREENSAVER_WINDOW", "0x200001"}};
+    base::ScopedEnvironment installedEnvironment(&environment);
     {
         ScopedCommandLine line({"halvorine", "--root"});
         EXPECT_EQ(saverHostWindowId(), XWindowId{0x200001});
@@ -50,8 +50,8 @@ TEST(SaverHostWindowId, ArgumentWinsOverEnvironment) {
         ScopedCommandLine line({"halvorine", "-window-id", "123"});
         EXPECT_EQ(saverHostWindowId(), XWindowId{123});
     }
-    MapEnvironment empty;
-    ScopedEnvironment noVariable(&empty);
+    base::MapEnvironment empty;
+    base::ScopedEnvironment noVariable(&empty);
     ScopedCommandLine line({"halvorine", "--root"});
     EXPECT_EQ(saverHostWindowId(), std::nullopt);
 }

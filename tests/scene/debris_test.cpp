@@ -37,7 +37,7 @@ TEST(Debris, FirstParticleComesFromTheFirstThreeDraws) {
         std::numbers::pi_v<float>;
     const float rho = std::sqrt(1.0f - z * z);
 
-    platform::srand(1);
+    base::srand(1);
     DebrisParticle particles[2];
     scatterDebris(particles, 2);
     const DebrisParticle& first = particles[0];
@@ -51,11 +51,11 @@ TEST(Debris, FirstParticleComesFromTheFirstThreeDraws) {
     for (int i = 0; i < 3; ++i) {
         reference.next();
     }
-    EXPECT_EQ(platform::rand(), reference.next());
+    EXPECT_EQ(base::rand(), reference.next());
 }
 
 TEST(Debris, EverySpeedLiesBetweenHalfAndFiveUnits) {
-    platform::srand(1);
+    base::srand(1);
     std::vector<DebrisParticle> particles(kDebrisCount);
     scatterDebris(particles.data(), kDebrisCount);
     float slowest = 10.0f;
@@ -77,7 +77,7 @@ TEST(Debris, EverySpeedLiesBetweenHalfAndFiveUnits) {
 }
 
 TEST(Debris, RandomUnitVectorsHaveUnitLength) {
-    platform::srand(7);
+    base::srand(7);
     for (int i = 0; i < 1000; ++i) {
         EXPECT_NEAR(length(randomUnitVector()), 1.0f, 1e-5f);
     }

@@ -13,7 +13,7 @@
 namespace halv::scene {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 // Passes every call to a real adapter object and writes down the ones the set-up makes.
 class RecordingDirect3D final : public IDirect3D9 {

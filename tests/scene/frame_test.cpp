@@ -1,6 +1,6 @@
 // The frame on the null renderer: its order, the passes it draws for each look and phase,
 // the state every pass restores, and what the scene loads into its texture table.
-#include "platform/resources.h"
+#include "base/resources.h"
 #include "scene/geometry.h"
 #include "tests/scene/scene_test_support.h"
 
@@ -328,7 +328,7 @@ TEST_F(SceneFrame, EachShotShowsItsLookOfThePlanet) {
         scene.show().shotIndex = look.shot;
         setTime(2.0 + look.shot);
         const std::vector<CallRecord> log = frameLog(&scene);
-        EXPECT_EQ(scene.show().planetLook, look.shot + 1);
+        EXPECT_EQ(static_cast<int>(scene.show().planetLook), look.shot + 1);
         const std::vector<DrawRecord> draws = drawsIn(log);
         const std::vector<std::string> passes = passesOf(draws);
         if (look.clouds) {
@@ -400,7 +400,7 @@ protected:
     // The embedded model and its textures, and a numbered PNG for every scene resource except
     // `missing`.
     void makeTable(int missing) {
-        for (const platform::ResourceEntry& entry : platform::embeddedResources().entries()) {
+        for (const base::ResourceEntry& entry : base::embeddedResources().entries()) {
             const bool model = entry.name.name() == u"VORNK";
             const bool stationTexture =
                 entry.name.isNumber() && (entry.name.number() == 150 || entry.name.number() == 151);
@@ -413,19 +413,19 @@ protected:
                 continue;
             }
             const std::vector<unsigned char>& png = mImages.emplace_back(numberPng(number));
-            mTable.add(platform::ResourceId::fromName(u"PNG"),
-                       platform::ResourceId::fromNumber(static_cast<WORD>(number)),
+            mTable.add(base::ResourceId::fromName(u"PNG"),
+                       base::ResourceId::fromNumber(static_cast<WORD>(number)),
                        std::as_bytes(std::span(png)));
         }
     }
 
     std::deque<std::vector<unsigned char>> mImages;
-    platform::ResourceTable mTable;
+    base::ResourceTable mTable;
 };
 
 TEST_F(SceneTextures, SlotsHoldTheirResourcesInOrder) {
     makeTable(0);
-    const platform::ScopedResourceTable useTable(&mTable);
+    const base::ScopedResourceTable useTable(&mTable);
     StationScene scene;
     initialise(&scene);
     const std::array<int, kTextureSlotCount> numbers = textureResourceNumbers();
@@ -447,7 +447,7 @@ TEST_F(SceneTextures, SlotsHoldTheirResourcesInOrder) {
 
 TEST_F(SceneTextures, AMissingResourceStopsTheLoadingButNotTheShow) {
     makeTable(170);
-    const platform::ScopedResourceTable useTable(&mTable);
+    const base::ScopedResourceTable useTable(&mTable);
     StationScene scene;
     initialise(&scene);
     for (int slot = 0; slot < kTextureSlotCount; ++slot) {
@@ -472,8 +472,8 @@ TEST_F(SceneTextures, AMissingResourceStopsTheLoadingButNotTheShow) {
 
 TEST_F(SceneTextures, TheShowRunsWithoutItsModel) {
     // No VORNK: the model's message, no station and no cone, the rest as usual.
-    const platform::ResourceTable empty;
-    const platform::ScopedResourceTable useTable(&empty);
+    const base::ResourceTable empty;
+    const base::ScopedResourceTable useTable(&empty);
     StationScene scene;
     initialise(&scene);
     EXPECT_EQ(scene.firingCone(), nullptr);

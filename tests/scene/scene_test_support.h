@@ -2,11 +2,11 @@
 // their start, a fake clock, the null renderer with its call log, and message boxes captured.
 #pragma once
 
+#include "base/message_box.h"
+#include "base/random.h"
+#include "base/timing.h"
 #include "gfx/device_factory.h"
 #include "gfx/inspection.h"
-#include "platform/message_box.h"
-#include "platform/random.h"
-#include "platform/timing.h"
 #include "scene/detail/show_clocks.h"
 #include "scene/station_scene.h"
 
@@ -33,7 +33,7 @@ class FreshShow : public ::testing::Test {
 protected:
     FreshShow() {
         detail::resetShowClocksForTesting();
-        platform::srand(1);
+        base::srand(1);
     }
 
     // Full screen at 1024 x 768 on the null renderer.
@@ -52,10 +52,10 @@ protected:
         return detail::elapsedSeconds(timeGetTime(), clocks.cycleStartMs);
     }
 
-    platform::FakeClock mClock{kStartNanoseconds};
-    platform::ScopedClock mUseClock{&mClock};
+    base::FakeClock mClock{kStartNanoseconds};
+    base::ScopedClock mUseClock{&mClock};
     gfx::ScopedDirect3DOptions mUseRenderer{nullRendererOptions()};
-    platform::ScopedMessageBoxCapture mMessages;
+    base::ScopedMessageBoxCapture mMessages;
 };
 
 // One draw of a frame with what was bound for it.
@@ -103,7 +103,7 @@ inline std::vector<std::string> passesOf(const StationScene& scene,
         {SceneBuffer::kExplosion, "explosion"},
         {SceneBuffer::kDebris, "debris"},
     };
-    platform::ComRef<IDirect3DVertexBuffer9> cone;
+    base::ComRef<IDirect3DVertexBuffer9> cone;
     if (scene.firingCone() != nullptr) {
         scene.firingCone()->GetVertexBuffer(cone.put());
     }

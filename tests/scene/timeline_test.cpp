@@ -42,15 +42,15 @@ const FlagCase kFlagCases[] = {
     {"Fire", 15.0, false, "reset planet cone"},
     {"Beam", 15.5, false, "reset planet cone beam"},
     {"Explosion", 15.8, false, "reset planet cone beam explosion"},
-    // Rule 5 launches; rule 6 is not due yet, so the launch stays requested.
+    // The launch at fire + 1 s sets the reset; its release at fire + 1.1 s is not due yet.
     {"Launch", 16.05, false, "active reset planet cone beam explosion"},
-    // Rule 6 takes back in the same frame what rule 5 set.
+    // The release takes back in the same frame the reset that the launch set.
     {"FlyingFree", 16.2, true, "active explosion"},
     {"PlanetGone", 16.5, true, "active explosion"},
     {"ExplosionOver", 17.0, true, "active"},
-    // Rule 4 has no guard: the explosion shows while debris flies.
+    // The explosion's flag has no guard: it shows while debris flies.
     {"ExplosionWhileActive", 15.9, true, "active explosion"},
-    // While debris flies, rules 1 to 3 do nothing.
+    // While debris flies, the planet, cone and beam flags are not set again.
     {"PlanetHiddenWhileActive", 5.0, true, "active"},
 };
 
@@ -129,14 +129,14 @@ TEST_F(Timeline, ShotsFollowInTurnWithTheirCameras) {
     setTime(0.0);
     scene.runFrame();
     struct Camera {
-        int look;
+        PlanetLook look;
         D3DXVECTOR3 eye;
         D3DXVECTOR3 target;
     };
     const Camera kCameras[] = {
-        {1, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f}},
-        {2, {16.041f, 5.598f, 41.914f}, {15.289f, 5.293f, 41.316f}},
-        {3, {-0.945f, -6.011f, 4.448f}, {-0.911f, -5.489f, 5.3f}},
+        {PlanetLook::kContinents, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f}},
+        {PlanetLook::kBurning, {16.041f, 5.598f, 41.914f}, {15.289f, 5.293f, 41.316f}},
+        {PlanetLook::kViolet, {-0.945f, -6.011f, 4.448f}, {-0.911f, -5.489f, 5.3f}},
     };
     std::vector<int> shots;
     double cycleStart = 0.0;

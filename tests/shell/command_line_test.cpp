@@ -1,4 +1,4 @@
-#include "platform/text_conversion.h"
+#include "base/text_conversion.h"
 #include "shell/screensaver_app.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +83,7 @@ TEST(ConfigureText, GermanForEveryGermanLocale) {
     };
     for (const Case& testCase : cases) {
         SCOPED_TRACE(testCase.locale);
-        EXPECT_EQ(platform::ansiToWide(configureText(testCase.locale)), *testCase.expected);
+        EXPECT_EQ(base::ansiToWide(configureText(testCase.locale)), *testCase.expected);
     }
 }
 

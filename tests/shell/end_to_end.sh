@@ -81,6 +81,29 @@ wait_for_window() {
     return 1
 }
 
+# True when no window named $1 is left $2 ms from now at the latest: a saver whose orderly end
+# took too long is killed, and the server drops its windows a moment after.
+no_window_within() {
+    local deadline=$(($(now_ms) + $2))
+    while [ -n "$(find_window "$1")" ]; do
+        if [ "$(now_ms)" -ge "$deadline" ]; then
+            return 1
+        fi
+        sleep 0.02
+    done
+}
+
+# Waits up to $2 ms for window $1 to be viewable.
+wait_for_window_id() {
+    local deadline=$(($(now_ms) + $2))
+    until viewable "$1"; do
+        if [ "$(now_ms)" -ge "$deadline" ]; then
+            return 1
+        fi
+        sleep 0.02
+    done
+}
+
 geometry() {
     local info
     info=$(xwininfo -id "$1")
@@ -341,7 +364,7 @@ windows_cases() {
     if wait_for_window "Screen Saver Settings" 10000 >/dev/null; then
         kill -TERM "$saver_pid"
         expect_exit_zero "$saver_pid" 1000 "$saver_err"
-        [ -z "$(find_window "Screen Saver Settings")" ] || fail "dialog left behind"
+        no_window_within "Screen Saver Settings" 1000 || fail "dialog left behind"
     else
         fail "no dialog: $(cat "$work/configureterm.err")"
     fi
@@ -484,7 +507,7 @@ busy_cases() {
             start=$(now_ms)
             kill -TERM "$saver_pid"
             expect_exit_zero "$saver_pid" 1000 "$saver_err"
-            [ -z "$(find_window "QLX Halvorine")" ] || ! viewable "$id" || fail "window left behind"
+            ! viewable "$id" || fail "window left on the screen"
             stop_busy_loops
         else
             fail "no window"
@@ -512,26 +535,34 @@ busy_cases() {
 # Two monitors whose heads Xinerama places both at the origin: the show on the primary one at
 # its size, a black window on the other beneath it, and a key ends both.
 monitors_cases() {
-    local ids show blank under
+    local ids show blank under deadline
 
     case_name="full screen on two monitors"
     start_saver monitors HALVORINE_RENDERER=null -- /s
     if wait_for_window "QLX Halvorine" 10000 >/dev/null; then
-        # Both windows bear the saver's title; the top one is listed first.
-        ids=$(xwininfo -root -children | awk '/"QLX Halvorine":/ {print $1}')
+        # Both windows bear the saver's title; the top one is listed first. The black one comes
+        # first, so wait for the second.
+        deadline=$(($(now_ms) + 10000))
+        while ids=$(xwininfo -root -children | awk '/"QLX Halvorine":/ {print $1}') &&
+            [ "$(wc -l <<<"$ids")" -lt 2 ] && [ "$(now_ms)" -lt "$deadline" ]; do
+            sleep 0.02
+        done
         show=$(head -n 1 <<<"$ids")
         blank=$(sed -n 2p <<<"$ids")
-        [ "$(wc -l <<<"$ids")" -eq 2 ] || fail "windows: $ids"
+        if [ "$(wc -l <<<"$ids")" -ne 2 ] || [ -z "$blank" ]; then
+            fail "windows: $ids"
+            return
+        fi
+        wait_for_window_id "$show" 10000 || fail "the show is not shown"
         [ "$(geometry "$show")" = "800x600+0+0" ] || fail "show at $(geometry "$show")"
-        [ -n "$blank" ] && [ "$(geometry "$blank")" = "640x480+0+0" ] ||
-            fail "black window at $(geometry "$blank")"
+        [ "$(geometry "$blank")" = "640x480+0+0" ] || fail "black window at $(geometry "$blank")"
         # The pointer's window is the topmost one under it: the show's.
         xdotool mousemove 100 100
         under=$(xdotool getmouselocation --shell | awk -F= '/^WINDOW=/ {print $2}')
         [ "$((under))" -eq "$((show))" ] || fail "window $under is above the show"
         xdotool key Escape
         expect_exit_zero "$saver_pid" 1000 "$saver_err"
-        [ -z "$(find_window "QLX Halvorine")" ] || fail "window left behind"
+        no_window_within "QLX Halvorine" 1000 || fail "window left behind"
     else
         fail "no full-screen window"
     fi

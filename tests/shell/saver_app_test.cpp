@@ -1,13 +1,13 @@
 // The whole saver run on the fake window system, the null renderer and a fake clock: modes,
 // the order of window messages and hooks, the end on input, termination and host destruction.
+#include "base/environment.h"
+#include "base/message_box.h"
+#include "base/resources.h"
+#include "base/timing.h"
 #include "gfx/device_factory.h"
 #include "gfx/inspection.h"
-#include "platform/environment.h"
 #include "platform/fake_window_system.h"
-#include "platform/message_box.h"
 #include "platform/process.h"
-#include "platform/resources.h"
-#include "platform/timing.h"
 #include "scene/detail/show_clocks.h"
 #include "shell/station_saver_app.h"
 
@@ -54,7 +54,7 @@ struct HookCall {
 // The saver with every hook written down (with the fake time) before the real one runs.
 class RecordingSaver final : public StationSaverApp {
 public:
-    RecordingSaver(const platform::FakeClock* clock, FakeWindowSystem* system)
+    RecordingSaver(const base::FakeClock* clock, FakeWindowSystem* system)
         : mClock(clock)
         , mSystem(system) {}
 
@@ -119,7 +119,7 @@ private:
         calls.push_back(HookCall{hook, mClock->nanoseconds() / 1000000});
     }
 
-    const platform::FakeClock* mClock;
+    const base::FakeClock* mClock;
     FakeWindowSystem* mSystem;
 };
 
@@ -173,12 +173,12 @@ protected:
         return mSystem.created().empty() ? nullptr : mSystem.window(mSystem.created().front());
     }
 
-    platform::FakeClock mClock;
-    platform::ScopedClock mScopedClock{&mClock};
+    base::FakeClock mClock;
+    base::ScopedClock mScopedClock{&mClock};
     FakeWindowSystem mSystem;
     std::optional<platform::ScopedWindowSystem> mInstalled{std::in_place, &mSystem};
     gfx::ScopedDirect3DOptions mRenderer{nullRenderer()};
-    platform::ScopedMessageBoxCapture mBoxes;
+    base::ScopedMessageBoxCapture mBoxes;
 };
 
 TEST_F(SaverAppTest, TestModeOpensACentredWindowAndEndsOnAKey) {
@@ -532,9 +532,9 @@ TEST_F(SaverAppTest, ConfigureShowsTheBoxInTheUsersLanguage) {
     };
     for (const Case& testCase : cases) {
         SCOPED_TRACE(testCase.name);
-        platform::MapEnvironment environment{{"LANG", testCase.lang}};
-        platform::ScopedEnvironment installedEnvironment(&environment);
-        platform::ScopedMessageBoxCapture boxes;
+        base::MapEnvironment environment{{"LANG", testCase.lang}};
+        base::ScopedEnvironment installedEnvironment(&environment);
+        base::ScopedMessageBoxCapture boxes;
         RecordingSaver saver(&mClock, &mSystem);
         EXPECT_EQ(runSaver(saver, testCase.argv), 0);
         ASSERT_EQ(boxes.shown().size(), 1u);

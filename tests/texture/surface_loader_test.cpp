@@ -1,7 +1,7 @@
 // Loading surfaces and volumes on the null device: argument and rectangle checks, partial
 // rectangles (also inside DXT blocks), the device fast paths, and a surface loaded from itself.
+#include "base/environment.h"
 #include "gfx/inspection.h"
-#include "platform/environment.h"
 #include "tests/texture/texture_test_support.h"
 #include "texture/detail/debug_mute.h"
 #include "texture/surface_loader.h"
@@ -399,12 +399,12 @@ TEST(DebugMute, RegistryValueOptsOut) {
         bool optOut;
     } cases[] = {{"1", true}, {"0x10", true}, {"0", false}, {"yes", false}};
     for (const auto& c : cases) {
-        platform::MapEnvironment environment{{"D3DXDoNotMute", c.text}};
-        platform::ScopedEnvironment scope(&environment);
+        base::MapEnvironment environment{{"D3DXDoNotMute", c.text}};
+        base::ScopedEnvironment scope(&environment);
         EXPECT_EQ(detail::readDoNotMute(), c.optOut) << c.text;
     }
-    platform::MapEnvironment empty;
-    platform::ScopedEnvironment scope(&empty);
+    base::MapEnvironment empty;
+    base::ScopedEnvironment scope(&empty);
     EXPECT_FALSE(detail::readDoNotMute());
 }
 

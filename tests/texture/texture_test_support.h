@@ -2,8 +2,8 @@
 // with a chosen adapter profile, generated RGB PNGs, and reading levels back.
 #pragma once
 
+#include "base/com.h"
 #include "gfx/device_factory.h"
-#include "platform/com.h"
 #include "tests/texture/image_writers.h"
 #include "texture/pixel_codec.h"
 
@@ -16,7 +16,7 @@
 
 namespace halv::texture::testing {
 
-using platform::ComRef;
+using base::ComRef;
 
 inline ComRef<IDirect3DDevice9> makeNullDevice(std::optional<gfx::AdapterProfile> profile = {},
                                                bool logCalls = false) {

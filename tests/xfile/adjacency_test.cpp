@@ -14,7 +14,7 @@
 namespace halv::xfile::fixtures {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 using Position = std::array<float, 3>;
 
 struct Shape {

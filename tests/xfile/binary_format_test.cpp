@@ -14,7 +14,7 @@
 namespace halv::xfile::fixtures {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 namespace token = detail::token;
 
 constexpr GUID kPairGuid = {
@@ -50,7 +50,7 @@ std::string tokenize(const std::vector<std::byte>& file, unsigned floatBytes) {
             out += buffer;
             break;
         case token::kGuid:
-            out += "guid(" + platform::guidToString(value.guid) + ")";
+            out += "guid(" + base::guidToString(value.guid) + ")";
             break;
         case token::kIntegerList:
         case token::kFloatList:

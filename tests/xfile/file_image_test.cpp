@@ -13,8 +13,8 @@
 namespace halv::xfile::fixtures {
 namespace {
 
+using base::ComRef;
 using detail::ReadFailure;
-using platform::ComRef;
 
 struct HeaderCase {
     const char* name;

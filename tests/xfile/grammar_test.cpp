@@ -11,9 +11,9 @@
 namespace halv::xfile::fixtures {
 namespace {
 
+using base::ComRef;
 using detail::ParsedFile;
 using detail::ReadFailure;
-using platform::ComRef;
 
 constexpr ReadFailure kOk = ReadFailure::kNone;
 

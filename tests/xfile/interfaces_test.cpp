@@ -1,7 +1,7 @@
 // The reader's interfaces: arguments, load types, enumeration, names, ids, references and
 // the lifetime of what they hand out.
-#include "platform/resources.h"
-#include "platform/text_conversion.h"
+#include "base/resources.h"
+#include "base/text_conversion.h"
 #include "tests/xfile/support/station_model_text.h"
 #include "tests/xfile/support/xfile_test_support.h"
 #include "xfile/standard_templates.h"
@@ -19,7 +19,7 @@
 namespace halv::xfile::fixtures {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 constexpr const char* kSmallFile = R"(xof 0303txt 0032
 Frame Root {
@@ -94,7 +94,7 @@ TEST(Reader, LoadsFilesByNarrowAndWideName) {
         out << kSmallFile;
     }
     std::ofstream(directory / "empty.x", std::ios::binary).close();
-    const std::u16string wideName = platform::utf8ToUtf16(name);
+    const std::u16string wideName = base::utf8ToUtf16(name);
     const std::string missing = (directory / "missing.x").string();
     const std::string empty = (directory / "empty.x").string();
     const std::string directoryName = directory.string();
@@ -127,14 +127,13 @@ TEST(Reader, LoadsFilesByNarrowAndWideName) {
 
 TEST(Reader, LoadsModuleResources) {
     const std::string model = kSmallFile;
-    platform::ResourceTable table;
-    table.add(platform::ResourceId::fromName(u"Data"), platform::ResourceId::fromName(u"VORNK"),
+    base::ResourceTable table;
+    table.add(base::ResourceId::fromName(u"Data"), base::ResourceId::fromName(u"VORNK"),
               std::as_bytes(std::span(model.data(), model.size())));
-    table.add(platform::ResourceId::fromName(u"Data"), platform::ResourceId::fromName(u"EMPTY"),
-              {});
-    table.add(platform::ResourceId::fromName(u"Data"), platform::ResourceId::fromName(u"JUNK"),
+    table.add(base::ResourceId::fromName(u"Data"), base::ResourceId::fromName(u"EMPTY"), {});
+    table.add(base::ResourceId::fromName(u"Data"), base::ResourceId::fromName(u"JUNK"),
               std::as_bytes(std::span("not a model", 11)));
-    platform::ScopedResourceTable scope(&table);
+    base::ScopedResourceTable scope(&table);
 
     ComRef<ID3DXFile> reader = makeReader();
     struct Case {

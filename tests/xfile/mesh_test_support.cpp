@@ -6,7 +6,7 @@
 
 namespace halv::xfile::fixtures {
 
-using platform::ComRef;
+using base::ComRef;
 
 ComRef<IDirect3DDevice9> makeNullDevice(bool logCalls) {
     gfx::DeviceSetup setup;

@@ -2,9 +2,9 @@
 // holds.
 #pragma once
 
+#include "base/com.h"
 #include "gfx/device_factory.h"
 #include "gfx/inspection.h"
-#include "platform/com.h"
 #include "xfile/mesh.h"
 #include "xfile/mesh_loader.h"
 
@@ -15,14 +15,14 @@
 
 namespace halv::xfile::fixtures {
 
-platform::ComRef<IDirect3DDevice9> makeNullDevice(bool logCalls = false);
+base::ComRef<IDirect3DDevice9> makeNullDevice(bool logCalls = false);
 
 struct LoadResult {
     HRESULT result = E_FAIL;
-    platform::ComRef<ID3DXMesh> mesh;
-    platform::ComRef<ID3DXBuffer> adjacency;
-    platform::ComRef<ID3DXBuffer> materials;
-    platform::ComRef<ID3DXBuffer> effectInstances;
+    base::ComRef<ID3DXMesh> mesh;
+    base::ComRef<ID3DXBuffer> adjacency;
+    base::ComRef<ID3DXBuffer> materials;
+    base::ComRef<ID3DXBuffer> effectInstances;
     DWORD materialCount = 0;
 };
 

@@ -9,9 +9,9 @@
 namespace halv::xfile::fixtures {
 namespace {
 
+using base::ComRef;
 using detail::ParsedFile;
 using detail::ReadFailure;
-using platform::ComRef;
 
 // Templates the cases below use besides the standard ones.
 constexpr const char* kTemplates = R"(

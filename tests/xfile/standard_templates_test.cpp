@@ -12,8 +12,8 @@
 namespace halv::xfile::fixtures {
 namespace {
 
+using base::ComRef;
 using detail::Restriction;
-using platform::ComRef;
 
 struct TemplateFacts {
     const char* name;

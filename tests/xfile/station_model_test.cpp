@@ -14,7 +14,7 @@
 namespace halv::xfile::fixtures {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 using testing::ElementsAre;
 using testing::IsEmpty;
 using testing::SizeIs;

@@ -1,7 +1,7 @@
 // Codecs for formats whose channels sit at fixed bit positions in a little-endian word of one
 // to eight bytes: colour, luminance, alpha, the signed (bump) formats, D16_LOCKABLE and the
 // readers' private "AL16" and " R16" layouts.
-#include "platform/checked_math.h"
+#include "base/checked_math.h"
 #include "texture/detail/pixel_codecs.h"
 #include "texture/detail/pixel_rows.h"
 #include "texture/image_decoder.h"
@@ -132,11 +132,11 @@ protected:
             return false;
         }
         std::size_t count = 0;
-        if (!platform::checkedMul<std::size_t>(mWidth, 4, &count)) {
+        if (!base::checkedMul<std::size_t>(mWidth, 4, &count)) {
             return false;
         }
-        mQuantized = platform::allocArray<std::int32_t>(count);
-        mLuminance = platform::allocArray<Rgba>(mLayout.luminance ? mWidth : 0);
+        mQuantized = base::allocArray<std::int32_t>(count);
+        mLuminance = base::allocArray<Rgba>(mLayout.luminance ? mWidth : 0);
         return mQuantized != nullptr && (!mLayout.luminance || mLuminance != nullptr);
     }
 

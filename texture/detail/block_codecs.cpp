@@ -2,7 +2,7 @@
 // pair formats (UYVY, YUY2, R8G8_B8G8, G8R8_G8B8). Writing encodes whole blocks and pairs; the
 // pixels of a group that lie outside the rectangle are decoded from the memory already there
 // and written back with it.
-#include "platform/checked_math.h"
+#include "base/checked_math.h"
 #include "texture/detail/pixel_codecs.h"
 
 #include <algorithm>
@@ -258,10 +258,10 @@ protected:
     bool allocate() noexcept override {
         std::size_t count = 0;
         if (!PixelCodec::allocate() ||
-            !platform::checkedMul<std::size_t>(std::size_t{mBlocksWide} * 4, 4, &count)) {
+            !base::checkedMul<std::size_t>(std::size_t{mBlocksWide} * 4, 4, &count)) {
             return false;
         }
-        mRows = platform::allocArray<Rgba>(count);
+        mRows = base::allocArray<Rgba>(count);
         return mRows != nullptr;
     }
 

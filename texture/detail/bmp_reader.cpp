@@ -1,8 +1,8 @@
 // BMP files and packed DIBs: core, info and V4/V5 headers; 1/4/8-bit indices (plain, RLE8,
 // RLE4) to P8 with the colour table as palette; 16/24/32-bit pixels kept as they are, or, for
 // bit-field masks that match no format, widened to 8 bits per channel.
-#include "platform/bytes.h"
-#include "platform/checked_math.h"
+#include "base/bytes.h"
+#include "base/checked_math.h"
 #include "texture/detail/image_readers.h"
 #include "texture/detail/pixel_block.h"
 
@@ -13,8 +13,8 @@
 namespace halv::texture::detail {
 namespace {
 
-using platform::readLE16;
-using platform::readLE32;
+using base::readLE16;
+using base::readLE32;
 
 constexpr std::size_t kFileHeaderBytes = 14;
 constexpr std::size_t kCoreHeaderBytes = 12;
@@ -374,9 +374,8 @@ ReadFailure readPackedDib(DecodedImage& image, std::span<const std::byte> data,
     }
     std::size_t tableBytes = 0;
     std::size_t tableEnd = 0;
-    if (!platform::checkedMul(header.tableEntries, header.entryBytes, &tableBytes) ||
-        !platform::checkedAdd(header.tableOffset, tableBytes, &tableEnd) ||
-        tableEnd > data.size()) {
+    if (!base::checkedMul(header.tableEntries, header.entryBytes, &tableBytes) ||
+        !base::checkedAdd(header.tableOffset, tableBytes, &tableEnd) || tableEnd > data.size()) {
         return ReadFailure::kTruncated;
     }
     std::size_t offset = tableEnd;

@@ -1,6 +1,6 @@
 #include "texture/detail/box_filter.h"
 
-#include "platform/processor.h"
+#include "base/processor.h"
 #include "texture/detail/pixel_codecs.h"
 
 #include <algorithm>

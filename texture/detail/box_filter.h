@@ -3,8 +3,8 @@
 // other integer formats share one routine driven by their channel fields.
 #pragma once
 
-#include "gfx/value_types.h"
-#include "platform/win_types.h"
+#include "base/value_types.h"
+#include "base/win_types.h"
 
 namespace halv::texture::detail {
 

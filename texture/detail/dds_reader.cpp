@@ -1,7 +1,7 @@
 // DirectDraw Surface files: 2D textures with mip chains, complete cube maps and volumes in the
 // Direct3D 9 pixel formats. Surfaces are not copied: each record points into the file data.
-#include "platform/bytes.h"
-#include "platform/checked_math.h"
+#include "base/bytes.h"
+#include "base/checked_math.h"
 #include "texture/detail/image_readers.h"
 #include "texture/detail/pixel_block.h"
 
@@ -12,7 +12,7 @@
 namespace halv::texture::detail {
 namespace {
 
-using platform::readLE32;
+using base::readLE32;
 
 constexpr std::size_t kHeaderEnd = 128;
 constexpr std::size_t kPaletteBytes = 256 * 4;
@@ -212,8 +212,8 @@ ReadFailure takeSurface(Walk& walk, DecodedImage& record, std::size_t width, std
     const SurfaceShape shape = shapeOf(walk.format, width, height);
     std::size_t slice = 0;
     std::size_t bytes = 0;
-    if (!platform::checkedMul(shape.rowPitch, shape.rows, &slice) ||
-        !platform::checkedMul(slice, depth, &bytes) || bytes > kMaxPixelBlockBytes) {
+    if (!base::checkedMul(shape.rowPitch, shape.rows, &slice) ||
+        !base::checkedMul(slice, depth, &bytes) || bytes > kMaxPixelBlockBytes) {
         return ReadFailure::kTooLarge;
     }
     if (bytes > walk.data.size() - walk.offset) {

@@ -1,6 +1,6 @@
 #include "texture/detail/debug_mute.h"
 
-#include "platform/registry.h"
+#include "base/registry.h"
 
 namespace halv::texture::detail {
 

@@ -1,7 +1,7 @@
 // Codecs for the floating-point formats (16-bit through the half-float routines, 32-bit as
 // stored) and the palettised formats P8 and A8P8.
+#include "base/checked_math.h"
 #include "math/half_float.h"
-#include "platform/checked_math.h"
 #include "texture/detail/pixel_codecs.h"
 
 #include <algorithm>
@@ -44,12 +44,11 @@ public:
 protected:
     bool allocate() noexcept override {
         std::size_t count = 0;
-        if (!PixelCodec::allocate() ||
-            !platform::checkedMul<std::size_t>(mWidth, mChannels, &count)) {
+        if (!PixelCodec::allocate() || !base::checkedMul<std::size_t>(mWidth, mChannels, &count)) {
             return false;
         }
-        mFloats = platform::allocArray<float>(count);
-        mHalves = platform::allocArray<D3DXFLOAT16>(mHalf ? count : 0);
+        mFloats = base::allocArray<float>(count);
+        mHalves = base::allocArray<D3DXFLOAT16>(mHalf ? count : 0);
         return mFloats != nullptr && (!mHalf || mHalves != nullptr);
     }
 
@@ -115,10 +114,10 @@ public:
 protected:
     bool allocate() noexcept override {
         std::size_t count = 0;
-        if (!PixelCodec::allocate() || !platform::checkedMul<std::size_t>(mWidth, 4, &count)) {
+        if (!PixelCodec::allocate() || !base::checkedMul<std::size_t>(mWidth, 4, &count)) {
             return false;
         }
-        mQuantized = platform::allocArray<std::int32_t>(count);
+        mQuantized = base::allocArray<std::int32_t>(count);
         return mQuantized != nullptr;
     }
 

@@ -2,7 +2,7 @@
 // scanlines, any of the eight orientations. The result is A32B32G32R32F radiance (RGB; XYZ
 // converted with the standard Radiance primaries), divided by the product of the EXPOSURE
 // lines, with alpha 1.
-#include "platform/checked_math.h"
+#include "base/checked_math.h"
 #include "texture/detail/image_readers.h"
 #include "texture/detail/pixel_block.h"
 #include "texture/detail/text_cursor.h"
@@ -255,7 +255,7 @@ ReadFailure readHdr(DecodedImage& image, std::span<const std::byte> data) {
         return ReadFailure::kNone;
     }
     BYTE* pixels = allocatePixels(image, image.slicePitch, false);
-    const auto scanline = platform::allocArray<BYTE>(std::size_t{orientation.length} * 4);
+    const auto scanline = base::allocArray<BYTE>(std::size_t{orientation.length} * 4);
     if (pixels == nullptr || scanline == nullptr) {
         return ReadFailure::kOutOfMemory;
     }

@@ -2,7 +2,7 @@
 // reader decodes from memory into one DecodedImage tree and reads nothing outside its span.
 #pragma once
 
-#include "platform/result_codes.h"
+#include "base/result_codes.h"
 #include "texture/image_decoder.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Portable float maps: "PF" (colour) and "Pf" (grey) with 32-bit samples whose byte order the
 // sign of the scale gives (negative: little-endian). Rows are stored bottom to top. The result
 // is A32B32G32R32F with alpha 1.
-#include "platform/bytes.h"
+#include "base/bytes.h"
 #include "texture/detail/image_readers.h"
 #include "texture/detail/pixel_block.h"
 #include "texture/detail/text_cursor.h"
@@ -64,7 +64,7 @@ ReadFailure readPfm(DecodedImage& image, std::span<const std::byte> data) {
             for (std::size_t c = 0; c < channels; ++c) {
                 const std::size_t at = in + (std::size_t{x} * channels + c) * 4;
                 const std::uint32_t bits =
-                    littleEndian ? platform::readLE32(data, at) : platform::readBE32(data, at);
+                    littleEndian ? base::readLE32(data, at) : base::readBE32(data, at);
                 std::memcpy(&rgba[c], &bits, sizeof bits);
             }
             if (channels == 1) {

@@ -1,6 +1,6 @@
 #include "texture/detail/pixel_block.h"
 
-#include "platform/checked_math.h"
+#include "base/checked_math.h"
 
 #include <algorithm>
 #include <new>
@@ -14,8 +14,8 @@ ReadFailure setSurface(DecodedImage& image, D3DFORMAT format, std::size_t width,
     }
     std::size_t pitch = 0;
     std::size_t bytes = 0;
-    if (!platform::checkedMul(width, bytesPerPixel, &pitch) ||
-        !platform::checkedMul(pitch, height, &bytes) || bytes > kMaxPixelBlockBytes) {
+    if (!base::checkedMul(width, bytesPerPixel, &pitch) ||
+        !base::checkedMul(pitch, height, &bytes) || bytes > kMaxPixelBlockBytes) {
         return ReadFailure::kTooLarge;
     }
     // The limit keeps every one of these inside 32 bits.

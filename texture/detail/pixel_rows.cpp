@@ -1,6 +1,6 @@
 #include "texture/detail/pixel_rows.h"
 
-#include "platform/processor.h"
+#include "base/processor.h"
 #include "texture/detail/pixel_codecs.h"
 
 namespace halv::texture::detail {

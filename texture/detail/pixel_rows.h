@@ -4,7 +4,7 @@
 // (1 / 255) when reading, trunc(value * 255 + 0.5) clamped to 0..255 (NaN to 0) when writing.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 #include "texture/pixel_codec.h"
 
 namespace halv::texture::detail {

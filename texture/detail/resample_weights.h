@@ -2,7 +2,7 @@
 // volume paths.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 #include <vector>
 

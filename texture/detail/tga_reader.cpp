@@ -1,6 +1,6 @@
 // Truevision TGA: colour-mapped (to P8), true colour (15/16/24/32 bits kept as X1R5G5B5,
 // A1R5G5B5, R8G8B8, A8R8G8B8) and grey (L8), raw or run-length, in any of the four origins.
-#include "platform/bytes.h"
+#include "base/bytes.h"
 #include "texture/detail/image_readers.h"
 #include "texture/detail/pixel_block.h"
 
@@ -9,7 +9,7 @@
 namespace halv::texture::detail {
 namespace {
 
-using platform::readLE16;
+using base::readLE16;
 
 constexpr std::size_t kHeaderBytes = 18;
 constexpr unsigned kTypeColourMapped = 1;

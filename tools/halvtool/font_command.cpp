@@ -1,9 +1,9 @@
 // halvtool font: the face a font description resolves to on this machine, its text metrics
 // and glyph-cache geometry, on a null device (the program's own call by default).
+#include "base/text_conversion.h"
 #include "font/font.h"
 #include "font/font_inspection.h"
 #include "gfx/device_factory.h"
-#include "platform/text_conversion.h"
 #include "tools/halvtool/command.h"
 
 #include <charconv>
@@ -13,7 +13,7 @@
 namespace halv::tools {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 bool parseNumber(std::string_view text, long long* value) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
@@ -55,7 +55,7 @@ int run(std::span<const std::string_view> arguments) {
         std::fprintf(stderr, "halvtool font: no null device\n");
         return 1;
     }
-    const std::u16string wideFace = platform::utf8ToUtf16(face);
+    const std::u16string wideFace = base::utf8ToUtf16(face);
     ComRef<ID3DXFont> font;
     const HRESULT hr = D3DXCreateFontW(
         device.get(), static_cast<INT>(height), 0, static_cast<UINT>(weight),

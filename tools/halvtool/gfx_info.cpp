@@ -12,7 +12,7 @@
 namespace halv::tools {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 const char* formatName(D3DFORMAT format) {
     struct Name {

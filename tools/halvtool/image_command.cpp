@@ -2,8 +2,8 @@
 // file the way the texture loader does, prints what it found, and can write the top level out as
 // an 8-bit PNG. With --texture it also runs the program's own texture call on the null renderer
 // and prints (and with --out writes) every mip level of the result.
+#include "base/com.h"
 #include "gfx/device_factory.h"
-#include "platform/com.h"
 #include "texture/image_decoder.h"
 #include "texture/image_info.h"
 #include "texture/surface_loader.h"
@@ -250,9 +250,9 @@ constexpr const char* kUsage =
 // A8R8G8B8 surface, whatever the texture's format.
 bool levelToRgba(IDirect3DDevice9* device, IDirect3DTexture9* texture, UINT level, UINT width,
                  UINT height, std::vector<unsigned char>& rgba) {
-    platform::ComRef<IDirect3DSurface9> source;
-    platform::ComRef<IDirect3DTexture9> scratch;
-    platform::ComRef<IDirect3DSurface9> converted;
+    base::ComRef<IDirect3DSurface9> source;
+    base::ComRef<IDirect3DTexture9> scratch;
+    base::ComRef<IDirect3DSurface9> converted;
     if (FAILED(texture->GetSurfaceLevel(level, source.put())) ||
         FAILED(device->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH,
                                      scratch.put(), nullptr)) ||
@@ -283,12 +283,12 @@ bool levelToRgba(IDirect3DDevice9* device, IDirect3DTexture9* texture, UINT leve
 // The texture call the model object and the scene make for every PNG resource.
 int runTextureCall(const std::string& input, const std::vector<unsigned char>& data,
                    const std::optional<std::string>& prefix) {
-    platform::ComRef<IDirect3DDevice9> device;
+    base::ComRef<IDirect3DDevice9> device;
     if (FAILED(gfx::createNullDevice({}, device.put()))) {
         std::fprintf(stderr, "halvtool image: no null device\n");
         return 1;
     }
-    platform::ComRef<IDirect3DTexture9> texture;
+    base::ComRef<IDirect3DTexture9> texture;
     const HRESULT result = D3DXCreateTextureFromFileInMemoryEx(
         device.get(), data.data(), static_cast<UINT>(data.size()), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0,
         D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE, D3DX_FILTER_BOX, 0xFF000000, nullptr,

@@ -3,8 +3,8 @@
 // device) and prints the mesh: counts, index width, layout, materials, attribute table and
 // bounds. With --obj it also writes the loaded mesh, frame transforms applied, as Wavefront OBJ
 // with the coordinates exactly as the mesh holds them (left-handed, v running down).
+#include "base/com.h"
 #include "gfx/device_factory.h"
-#include "platform/com.h"
 #include "tools/halvtool/command.h"
 #include "xfile/mesh_loader.h"
 
@@ -19,7 +19,7 @@
 namespace halv::tools {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 constexpr DWORD kProgramOptions = D3DXMESH_SYSTEMMEM;
 

@@ -1,6 +1,6 @@
 // `halvtool xdump FILE.x`: parses a .x file with the standard templates registered and prints
 // its objects as a tree: template, name, id, data size and the first data words.
-#include "platform/com.h"
+#include "base/com.h"
 #include "tools/halvtool/command.h"
 #include "xfile/standard_templates.h"
 #include "xfile/xfile_reader.h"
@@ -15,7 +15,7 @@
 namespace halv::tools {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 void printObject(ID3DXFileData* object, int depth) {
     GUID type{};
@@ -34,12 +34,12 @@ void printObject(ID3DXFileData* object, int depth) {
     object->Lock(&size, &data);
     const char* typeName = xfile::standardTemplateName(type);
     std::printf("%*s%s%s", depth * 2, "", object->IsReference() ? "{ref} " : "",
-                typeName != nullptr ? typeName : platform::guidToString(type).c_str());
+                typeName != nullptr ? typeName : base::guidToString(type).c_str());
     if (!name.empty()) {
         std::printf(" '%s'", name.c_str());
     }
     if (id != GUID_NULL) {
-        std::printf(" %s", platform::guidToString(id).c_str());
+        std::printf(" %s", base::guidToString(id).c_str());
     }
     std::printf(" %zu bytes", size);
     const std::size_t words = std::min<std::size_t>(size / 4, 6);

@@ -1,8 +1,8 @@
 // Face adjacency and point representatives over plain index arrays (three indices per face).
 #pragma once
 
+#include "base/win_types.h"
 #include "math/vector_math.h"
-#include "platform/win_types.h"
 
 #include <span>
 #include <vector>

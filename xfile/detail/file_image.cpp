@@ -1,6 +1,6 @@
 #include "xfile/detail/file_image.h"
 
-#include "platform/bytes.h"
+#include "base/bytes.h"
 
 #include <zlib.h>
 
@@ -114,7 +114,7 @@ ReadFailure expandCompressed(std::span<const std::byte> file, std::vector<std::b
     if (file.size() < kFirstBlock) {
         return ReadFailure::kCompressedTruncated;
     }
-    const std::uint32_t declaredTotal = platform::readLE32(file, kTotalOffset);
+    const std::uint32_t declaredTotal = base::readLE32(file, kTotalOffset);
     if (declaredTotal < kHeaderSize) {
         return ReadFailure::kCompressedTotalSize;
     }
@@ -126,8 +126,8 @@ ReadFailure expandCompressed(std::span<const std::byte> file, std::vector<std::b
         if (4 > file.size() - offset) {
             return ReadFailure::kCompressedTruncated;
         }
-        const std::size_t expanded = platform::readLE16(file, offset);
-        const std::size_t stored = platform::readLE16(file, offset + 2);
+        const std::size_t expanded = base::readLE16(file, offset);
+        const std::size_t stored = base::readLE16(file, offset + 2);
         if (stored > file.size() - offset - 4) {
             return ReadFailure::kCompressedTruncated;
         }
@@ -153,8 +153,8 @@ ReadFailure expandCompressed(std::span<const std::byte> file, std::vector<std::b
 
     std::size_t produced = kHeaderSize;
     for (std::size_t offset = kFirstBlock; offset < file.size();) {
-        const std::size_t expanded = platform::readLE16(file, offset);
-        const std::size_t stored = platform::readLE16(file, offset + 2);
+        const std::size_t expanded = base::readLE16(file, offset);
+        const std::size_t stored = base::readLE16(file, offset + 2);
         const std::span<const std::byte> block = file.subspan(offset + 4, stored);
         offset += 4 + stored;
         if (block.size() < 2 || block[0] != std::byte{'C'} || block[1] != std::byte{'K'}) {

@@ -1,15 +1,15 @@
 // Packing materials and effect instances into buffers whose pointers point into themselves.
 #include "xfile/detail/material_records.h"
 
-#include "platform/checked_math.h"
-#include "platform/com.h"
+#include "base/checked_math.h"
+#include "base/com.h"
 
 #include <cstring>
 
 namespace halv::xfile::detail {
 namespace {
 
-using platform::ComRef;
+using base::ComRef;
 
 std::size_t alignUp(std::size_t value, std::size_t alignment) {
     return (value + alignment - 1) / alignment * alignment;

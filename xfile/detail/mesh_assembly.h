@@ -2,7 +2,7 @@
 // transforming its meshes, and merging them into one.
 #pragma once
 
-#include "platform/com.h"
+#include "base/com.h"
 #include "xfile/detail/mesh_builder.h"
 #include "xfile/mesh.h"
 #include "xfile/xfile_reader.h"
@@ -17,10 +17,10 @@ inline constexpr std::uint64_t kMaxVisitedObjects = 1048576;
 inline constexpr std::size_t kMaxMeshes = 16384;
 
 struct LoadedMesh {
-    platform::ComRef<ID3DXMesh> mesh;
-    platform::ComRef<ID3DXBuffer> adjacency;
-    platform::ComRef<ID3DXBuffer> materials;
-    platform::ComRef<ID3DXBuffer> effectInstances;
+    base::ComRef<ID3DXMesh> mesh;
+    base::ComRef<ID3DXBuffer> adjacency;
+    base::ComRef<ID3DXBuffer> materials;
+    base::ComRef<ID3DXBuffer> effectInstances;
     DWORD materialCount = 0;
 };
 

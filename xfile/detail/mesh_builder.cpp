@@ -3,8 +3,8 @@
 // carry different normals, triangulates the polygons as fans, and fills a device mesh.
 #include "xfile/detail/mesh_builder.h"
 
-#include "platform/bytes.h"
-#include "platform/locale.h"
+#include "base/bytes.h"
+#include "base/locale.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,10 +16,10 @@
 namespace halv::xfile::detail {
 namespace {
 
-using platform::ComRef;
-using platform::fits;
-using platform::readLE32;
-using platform::readLEFloat;
+using base::ComRef;
+using base::fits;
+using base::readLE32;
+using base::readLEFloat;
 
 constexpr DWORD kRemoved = 0xFFFFFFFF;
 
@@ -188,7 +188,7 @@ private:
 
 HRESULT MeshBuilder::build(ID3DXFileData* meshObject, BuiltMesh* built) {
     // Process-wide effect: the numeric locale is "C" while a mesh is built.
-    const platform::ScopedNumericLocale numericLocale;
+    const base::ScopedNumericLocale numericLocale;
 
     HRESULT hr = readMesh(lockData(meshObject));
     if (FAILED(hr)) {

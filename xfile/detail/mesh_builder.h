@@ -2,7 +2,7 @@
 // materials.
 #pragma once
 
-#include "platform/com.h"
+#include "base/com.h"
 #include "xfile/detail/material_records.h"
 #include "xfile/detail/mesh_object.h"
 #include "xfile/xfile_reader.h"
@@ -22,7 +22,7 @@ struct LoadBudget {
 };
 
 struct BuiltMesh {
-    platform::ComRef<MeshObject> mesh;
+    base::ComRef<MeshObject> mesh;
     std::vector<DWORD> adjacency; // three entries per face
     std::vector<MaterialRecord> materials;
 };

@@ -2,8 +2,8 @@
 // the generated shapes. Both index widths are one class; the width is fixed at creation.
 #pragma once
 
+#include "base/com.h"
 #include "math/vector_math.h"
-#include "platform/com.h"
 #include "xfile/detail/vertex_format.h"
 #include "xfile/mesh.h"
 
@@ -22,14 +22,14 @@ inline constexpr DWORD kMaxVertices16 = 0xFFFE;
 inline constexpr DWORD kUnused32 = 0xFFFFFFFF;
 
 class MeshObject final
-    : public platform::ComObject<MeshObject, ID3DXMesh, IID_ID3DXBaseMesh, IID_ID3DXMesh> {
+    : public base::ComObject<MeshObject, ID3DXMesh, IID_ID3DXBaseMesh, IID_ID3DXMesh> {
 public:
     // Checks the counts and options and makes the device objects. With `sharedVertices` the
     // mesh uses that vertex buffer instead of making one.
     [[nodiscard]] static HRESULT create(DWORD numFaces, DWORD numVertices, DWORD options,
                                         const Declaration& declaration, IDirect3DDevice9* device,
                                         IDirect3DVertexBuffer9* sharedVertices,
-                                        platform::ComRef<MeshObject>* mesh);
+                                        base::ComRef<MeshObject>* mesh);
 
     HRESULT DrawSubset(DWORD attribId) noexcept override;
     DWORD GetNumFaces() noexcept override { return mNumFaces; }
@@ -67,7 +67,7 @@ public:
     // For the library's own use: the same operations without the write-only checks (our
     // buffers are readable whatever their usage), and direct access to the arrays.
     [[nodiscard]] HRESULT clone(DWORD options, const Declaration& declaration,
-                                IDirect3DDevice9* device, platform::ComRef<MeshObject>* out);
+                                IDirect3DDevice9* device, base::ComRef<MeshObject>* out);
     [[nodiscard]] HRESULT optimize(DWORD flags, const DWORD* adjacencyIn, DWORD* adjacencyOut,
                                    DWORD* faceRemap, ID3DXBuffer** vertexRemap);
     // All indices, widened to 32 bits (3 per face).
@@ -91,13 +91,13 @@ private:
     [[nodiscard]] HRESULT adjacencyFromReps(std::span<const DWORD> reps, DWORD* adjacency);
     [[nodiscard]] HRESULT replaceBuffers(DWORD numFaces, DWORD numVertices);
 
-    platform::ComRef<IDirect3DDevice9> mDevice;
+    base::ComRef<IDirect3DDevice9> mDevice;
     DWORD mOptions = 0;
     Declaration mDeclaration;
     DWORD mFvf = 0;
-    platform::ComRef<IDirect3DVertexDeclaration9> mVertexDeclaration;
-    platform::ComRef<IDirect3DVertexBuffer9> mVertexBuffer;
-    platform::ComRef<IDirect3DIndexBuffer9> mIndexBuffer;
+    base::ComRef<IDirect3DVertexDeclaration9> mVertexDeclaration;
+    base::ComRef<IDirect3DVertexBuffer9> mVertexBuffer;
+    base::ComRef<IDirect3DIndexBuffer9> mIndexBuffer;
     DWORD mNumFaces = 0;
     DWORD mNumVertices = 0;
     std::vector<DWORD> mAttributes;

@@ -1,6 +1,6 @@
 #include "xfile/detail/parse_context.h"
 
-#include "platform/bytes.h"
+#include "base/bytes.h"
 
 #include <algorithm>
 #include <bit>
@@ -120,12 +120,12 @@ private:
         switch (type) {
         case PrimitiveType::kWord:
         case PrimitiveType::kSword:
-            return platform::readLE16(out, offset);
+            return base::readLE16(out, offset);
         case PrimitiveType::kChar:
         case PrimitiveType::kUchar:
             return std::to_integer<std::uint64_t>(out[offset]);
         default:
-            return platform::readLE32(out, offset);
+            return base::readLE32(out, offset);
         }
     }
 
@@ -354,7 +354,7 @@ void ParseContext::pushIntegerList(const ListRef& list) {
     const std::size_t at = mValues.size();
     mValues.resize(at + list.count);
     for (std::uint32_t i = 0; i < list.count; ++i) {
-        mValues[at + i] = platform::readLE32(bytes, std::size_t{i} * 4);
+        mValues[at + i] = base::readLE32(bytes, std::size_t{i} * 4);
     }
 }
 
@@ -366,8 +366,8 @@ void ParseContext::pushFloatList(const ListRef& list) {
     for (std::uint32_t i = 0; i < list.count; ++i) {
         const std::size_t offset = std::size_t{i} * floatBytes;
         mValues[at + i] = floatBytes == 8 ? std::bit_cast<std::uint32_t>(static_cast<float>(
-                                                platform::readLEDouble(bytes, offset)))
-                                          : platform::readLE32(bytes, offset);
+                                                base::readLEDouble(bytes, offset)))
+                                          : base::readLE32(bytes, offset);
     }
 }
 

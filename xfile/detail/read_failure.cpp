@@ -1,6 +1,6 @@
 #include "xfile/detail/read_failure.h"
 
-#include "platform/result_codes.h"
+#include "base/result_codes.h"
 
 namespace halv::xfile::detail {
 

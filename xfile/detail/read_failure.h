@@ -2,7 +2,7 @@
 // each reason becomes at the interface.
 #pragma once
 
-#include "platform/win_types.h"
+#include "base/win_types.h"
 
 namespace halv::xfile::detail {
 

@@ -1,7 +1,7 @@
 #include "xfile/detail/templates.h"
 
-#include "platform/checked_math.h"
-#include "platform/text_conversion.h"
+#include "base/checked_math.h"
+#include "base/text_conversion.h"
 
 #include <algorithm>
 #include <array>
@@ -33,19 +33,19 @@ constexpr std::array<PrimitiveName, 13> kPrimitiveNames = {{
 
 std::uint64_t saturatingMul(std::uint64_t a, std::uint64_t b) {
     std::uint64_t product = 0;
-    return platform::checkedMul(a, b, &product) ? product : kHugeSize;
+    return base::checkedMul(a, b, &product) ? product : kHugeSize;
 }
 
 std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
     std::uint64_t sum = 0;
-    return platform::checkedAdd(a, b, &sum) ? sum : kHugeSize;
+    return base::checkedAdd(a, b, &sum) ? sum : kHugeSize;
 }
 
 } // namespace
 
 std::optional<PrimitiveType> findPrimitiveType(std::string_view name) {
     for (const PrimitiveName& entry : kPrimitiveNames) {
-        if (platform::equalsIgnoreCase(entry.name, name)) {
+        if (base::equalsIgnoreCase(entry.name, name)) {
             return entry.type;
         }
     }
@@ -107,7 +107,7 @@ void finishTemplate(XTemplate& templ) {
             // The length comes from an earlier, single member of this same template.
             for (std::size_t earlier = 0; earlier < index; ++earlier) {
                 const XTemplateMember& candidate = templ.members[earlier];
-                if (!platform::equalsIgnoreCase(candidate.name, dimension.name)) {
+                if (!base::equalsIgnoreCase(candidate.name, dimension.name)) {
                     continue;
                 }
                 if (candidate.primitive && isCountType(*candidate.primitive) &&
@@ -165,7 +165,7 @@ const std::shared_ptr<const XTemplate>* TemplateRegistry::findByName(std::string
         return found != mByAsciiName.end() ? &mEntries[found->second] : nullptr;
     }
     for (std::size_t index : mOtherNames) {
-        if (platform::equalsIgnoreCase(mEntries[index]->name, name)) {
+        if (base::equalsIgnoreCase(mEntries[index]->name, name)) {
             return &mEntries[index];
         }
     }

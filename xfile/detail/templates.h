@@ -2,7 +2,7 @@
 // the packer needs, and the registry that finds them by name or GUID.
 #pragma once
 
-#include "platform/guid.h"
+#include "base/guid.h"
 
 #include <cstdint>
 #include <limits>

@@ -1,6 +1,6 @@
 #include "xfile/detail/tokenizer.h"
 
-#include "platform/bytes.h"
+#include "base/bytes.h"
 
 #include <algorithm>
 #include <array>
@@ -431,7 +431,7 @@ bool BinaryTokenizer::readDword(std::uint32_t* value) {
     if (4 > mBody.size() - mOffset) {
         return false;
     }
-    *value = platform::readLE32(mBody, mOffset);
+    *value = base::readLE32(mBody, mOffset);
     mOffset += 4;
     return true;
 }
@@ -444,7 +444,7 @@ int BinaryTokenizer::next(SemanticValue& value) {
     if (2 > mBody.size() - mOffset) {
         return token::kError;
     }
-    const int code = platform::readLE16(mBody, mOffset);
+    const int code = base::readLE16(mBody, mOffset);
     mOffset += 2;
     switch (code) {
     case token::kName:
@@ -471,8 +471,8 @@ int BinaryTokenizer::next(SemanticValue& value) {
             return token::kError;
         }
         value.word = mFloatBytes == 8
-                         ? floatBits(static_cast<float>(platform::readLEDouble(mBody, mOffset)))
-                         : platform::readLE32(mBody, mOffset);
+                         ? floatBits(static_cast<float>(base::readLEDouble(mBody, mOffset)))
+                         : base::readLE32(mBody, mOffset);
         mOffset += mFloatBytes;
         return code;
     case token::kGuid: {
@@ -480,9 +480,9 @@ int BinaryTokenizer::next(SemanticValue& value) {
             return token::kError;
         }
         GUID guid{};
-        guid.Data1 = platform::readLE32(mBody, mOffset);
-        guid.Data2 = platform::readLE16(mBody, mOffset + 4);
-        guid.Data3 = platform::readLE16(mBody, mOffset + 6);
+        guid.Data1 = base::readLE32(mBody, mOffset);
+        guid.Data2 = base::readLE16(mBody, mOffset + 4);
+        guid.Data3 = base::readLE16(mBody, mOffset + 6);
         for (int i = 0; i < 8; ++i) {
             guid.Data4[i] = std::to_integer<BYTE>(mBody[mOffset + 8 + i]);
         }

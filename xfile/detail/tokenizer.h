@@ -2,7 +2,7 @@
 // encoding, so text and binary files share one grammar.
 #pragma once
 
-#include "platform/guid.h"
+#include "base/guid.h"
 
 #include <cstddef>
 #include <cstdint>

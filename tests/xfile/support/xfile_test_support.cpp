@@ -191,8 +191,8 @@ detail::ReadFailure parseDetailed(std::string_view text, const detail::TemplateR
     return detail::parseFile(prepared, global, parsed);
 }
 
-platform::ComRef<ID3DXFile> makeReader(bool withStandardTemplates) {
-    platform::ComRef<ID3DXFile> reader;
+base::ComRef<ID3DXFile> makeReader(bool withStandardTemplates) {
+    base::ComRef<ID3DXFile> reader;
     if (FAILED(D3DXFileCreate(reader.put()))) {
         return {};
     }
@@ -203,26 +203,26 @@ platform::ComRef<ID3DXFile> makeReader(bool withStandardTemplates) {
 }
 
 HRESULT parseMemory(ID3DXFile* reader, std::span<const std::byte> file,
-                    platform::ComRef<ID3DXFileEnumObject>* parsed) {
+                    base::ComRef<ID3DXFileEnumObject>* parsed) {
     D3DXF_FILELOADMEMORY memory{file.data(), file.size()};
     return reader->CreateEnumObject(&memory, D3DXF_FILELOAD_FROMMEMORY, parsed->put());
 }
 
 HRESULT parseText(ID3DXFile* reader, std::string_view text,
-                  platform::ComRef<ID3DXFileEnumObject>* parsed) {
+                  base::ComRef<ID3DXFileEnumObject>* parsed) {
     return parseMemory(reader, std::as_bytes(std::span(text.data(), text.size())), parsed);
 }
 
-platform::ComRef<ID3DXFileData> child(ID3DXFileEnumObject* parsed, SIZE_T index) {
-    platform::ComRef<ID3DXFileData> object;
+base::ComRef<ID3DXFileData> child(ID3DXFileEnumObject* parsed, SIZE_T index) {
+    base::ComRef<ID3DXFileData> object;
     if (FAILED(parsed->GetChild(index, object.put()))) {
         return {};
     }
     return object;
 }
 
-platform::ComRef<ID3DXFileData> child(ID3DXFileData* parent, SIZE_T index) {
-    platform::ComRef<ID3DXFileData> object;
+base::ComRef<ID3DXFileData> child(ID3DXFileData* parent, SIZE_T index) {
+    base::ComRef<ID3DXFileData> object;
     if (FAILED(parent->GetChild(index, object.put()))) {
         return {};
     }
@@ -265,10 +265,10 @@ namespace {
 void describeObject(ID3DXFileData* object, int depth, std::string& out) {
     out.append(static_cast<std::size_t>(depth) * 2, ' ');
     out += object->IsReference() ? "ref " : "";
-    out += platform::guidToString(typeOf(object)) + " '" + nameOf(object) + "' ";
+    out += base::guidToString(typeOf(object)) + " '" + nameOf(object) + "' ";
     GUID id{};
     object->GetId(&id);
-    out += platform::guidToString(id) + " ";
+    out += base::guidToString(id) + " ";
     static const char kHex[] = "0123456789ABCDEF";
     for (std::byte b : dataOf(object)) {
         out += kHex[std::to_integer<unsigned>(b) >> 4];

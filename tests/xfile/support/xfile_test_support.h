@@ -2,7 +2,7 @@
 // shortcuts for parsing a file from memory and reading what came out.
 #pragma once
 
-#include "platform/com.h"
+#include "base/com.h"
 #include "xfile/detail/parse_context.h"
 #include "xfile/xfile_reader.h"
 
@@ -59,16 +59,16 @@ detail::ReadFailure parseDetailed(std::string_view text, const detail::TemplateR
                                   detail::ParsedFile* parsed);
 
 // A reader with the three standard template sets registered.
-platform::ComRef<ID3DXFile> makeReader(bool withStandardTemplates = true);
+base::ComRef<ID3DXFile> makeReader(bool withStandardTemplates = true);
 
 // CreateEnumObject over a memory block.
 HRESULT parseMemory(ID3DXFile* reader, std::span<const std::byte> file,
-                    platform::ComRef<ID3DXFileEnumObject>* parsed);
+                    base::ComRef<ID3DXFileEnumObject>* parsed);
 HRESULT parseText(ID3DXFile* reader, std::string_view text,
-                  platform::ComRef<ID3DXFileEnumObject>* parsed);
+                  base::ComRef<ID3DXFileEnumObject>* parsed);
 
-platform::ComRef<ID3DXFileData> child(ID3DXFileEnumObject* parsed, SIZE_T index);
-platform::ComRef<ID3DXFileData> child(ID3DXFileData* parent, SIZE_T index);
+base::ComRef<ID3DXFileData> child(ID3DXFileEnumObject* parsed, SIZE_T index);
+base::ComRef<ID3DXFileData> child(ID3DXFileData* parent, SIZE_T index);
 
 // The locked data of an object as a copy.
 std::vector<std::byte> dataOf(ID3DXFileData* object);

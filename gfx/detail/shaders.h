@@ -1,9 +1,0 @@
-// The fixed-function shader program's sources, embedded at build time from gfx/shaders/.
-#pragma once
-
-namespace halv::gfx::detail {
-
-extern const char* const kFixedFunctionVertexShader;
-extern const char* const kFixedFunctionFragmentShader;
-
-} // namespace halv::gfx::detail
