@@ -16,16 +16,16 @@ all: build
 deps:
 	@scripts/install-deps
 
-# The everyday build: GCC, optimised with debug information.
+# The everyday build: GCC, optimised with debug information. Warnings are errors here, as in CI.
 build: deps
-	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALV_WERROR=ON >/dev/null
 	@cmake --build $(BUILD_DIR)
 
 # Clang with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the run. The same
 # build carries the fuzz targets and their coverage instrumentation, so CI compiles it once.
 asan: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DHALV_SANITIZE=ON -DHALV_FUZZ=ON -DHALV_BENCH=OFF >/dev/null
+		-DHALV_WERROR=ON -DHALV_SANITIZE=ON -DHALV_FUZZ=ON -DHALV_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN_DIR)
 
 test: deps check-format build asan
@@ -36,7 +36,7 @@ run: build
 	@scripts/run-saver $(BUILD_DIR)
 
 bench: deps
-	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALV_WERROR=ON >/dev/null
 	@cmake --build $(BUILD_DIR)
 	@scripts/run-benchmarks $(BUILD_DIR)
 

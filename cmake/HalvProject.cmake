@@ -1,7 +1,10 @@
 # Shared build rules: warnings, sanitizers, and the helpers every folder uses to declare its
 # library, tests, benchmarks and fuzz targets.
 
-set(HALV_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Werror)
+set(HALV_WARNINGS -Wall -Wextra -Wpedantic -Wshadow)
+if(HALV_WERROR)
+    list(APPEND HALV_WARNINGS -Werror)
+endif()
 
 if(HALV_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
