@@ -1,7 +1,10 @@
 # Shared build rules: warnings, sanitizers, and the helpers every folder uses to declare its
 # library, tests, benchmarks and fuzz targets.
 
-set(HALV_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Werror)
+set(HALV_WARNINGS -Wall -Wextra -Wpedantic -Wshadow)
+if(HALV_WERROR)
+    list(APPEND HALV_WARNINGS -Werror)
+endif()
 
 if(HALV_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all
@@ -25,7 +28,7 @@ endfunction()
 function(halv_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
     add_library(halv_${name} STATIC ${ARG_SOURCES})
-    target_include_directories(halv_${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_include_directories(halv_${name} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>)
     target_link_libraries(halv_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
     halv_warnings(halv_${name})
 endfunction()

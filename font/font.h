@@ -1,5 +1,7 @@
 // ID3DXFont and the D3DXCreateFont entry points: a font description matched to a font file,
 // its text metrics, and the geometry of the glyph-cache textures that text drawing would fill.
+// The face name is only matched against the fonts fontconfig knows; the font files read are
+// the system's installed fonts, never caller data.
 //
 //   ComRef<ID3DXFont> font;
 //   HRESULT hr = D3DXCreateFontW(device, 15, 0, FW_BOLD, 1, FALSE, DEFAULT_CHARSET,

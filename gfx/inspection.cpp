@@ -6,7 +6,9 @@
 #include "gfx/detail/state_tables.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <new>
+#include <string>
 
 namespace halv::gfx {
 namespace {
@@ -37,8 +39,28 @@ const char* kindName(detail::ObjectKind kind) {
     return "Object";
 }
 
+// "{a, b, c}" from the pieces, or with other brackets. Strings are appended rather than joined
+// with "literal" + std::string, which GCC 12 at -O3 falsely warns about (-Wrestrict) inside
+// libstdc++.
+std::string listText(std::initializer_list<std::string> pieces, char open = '{', char close = '}') {
+    std::string text(1, open);
+    bool first = true;
+    for (const std::string& piece : pieces) {
+        text += first ? "" : ", ";
+        text += piece;
+        first = false;
+    }
+    text += close;
+    return text;
+}
+
 std::string idName(ObjectId id) {
-    return id == 0 ? "NULL" : "#" + std::to_string(id);
+    if (id == 0) {
+        return "NULL";
+    }
+    std::string name = "#";
+    name += std::to_string(id);
+    return name;
 }
 
 bool sameBytes(const void* a, const void* b, std::size_t size) {
@@ -46,8 +68,9 @@ bool sameBytes(const void* a, const void* b, std::size_t size) {
 }
 
 std::string colorText(const D3DCOLORVALUE& color) {
-    return "(" + detail::formatFloat(color.r) + ", " + detail::formatFloat(color.g) + ", " +
-           detail::formatFloat(color.b) + ", " + detail::formatFloat(color.a) + ")";
+    return listText({detail::formatFloat(color.r), detail::formatFloat(color.g),
+                     detail::formatFloat(color.b), detail::formatFloat(color.a)},
+                    '(', ')');
 }
 
 std::string materialText(const D3DMATERIAL9& material) {
@@ -139,6 +162,16 @@ HRESULT setRenderingSkipped(IDirect3DDevice9* device, bool skipped) noexcept {
     return D3D_OK;
 }
 
+HRESULT beginPreparing(IDirect3DDevice9* device) noexcept {
+    detail::Device* ours = deviceOf(device);
+    return ours == nullptr ? D3DERR_INVALIDCALL : ours->beginPreparing();
+}
+
+HRESULT endPreparing(IDirect3DDevice9* device) noexcept {
+    detail::Device* ours = deviceOf(device);
+    return ours == nullptr ? D3DERR_INVALIDCALL : ours->endPreparing();
+}
+
 HRESULT captureState(IDirect3DDevice9* device, DeviceStateSnapshot* snapshot) noexcept {
     detail::Device* ours = deviceOf(device);
     if (ours == nullptr || snapshot == nullptr) {
@@ -208,16 +241,16 @@ std::vector<std::string> stateDifferences(const DeviceStateSnapshot& before,
     }
     if (!sameBytes(&before.viewport, &after.viewport, sizeof(D3DVIEWPORT9))) {
         const auto text = [](const D3DVIEWPORT9& v) {
-            return "{" + std::to_string(v.X) + ", " + std::to_string(v.Y) + ", " +
-                   std::to_string(v.Width) + ", " + std::to_string(v.Height) + ", " +
-                   detail::formatFloat(v.MinZ) + ", " + detail::formatFloat(v.MaxZ) + "}";
+            return listText({std::to_string(v.X), std::to_string(v.Y), std::to_string(v.Width),
+                             std::to_string(v.Height), detail::formatFloat(v.MinZ),
+                             detail::formatFloat(v.MaxZ)});
         };
         add("Viewport", text(before.viewport), text(after.viewport));
     }
     if (!sameBytes(&before.scissorRect, &after.scissorRect, sizeof(RECT))) {
         const auto text = [](const RECT& r) {
-            return "{" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " +
-                   std::to_string(r.right) + ", " + std::to_string(r.bottom) + "}";
+            return listText({std::to_string(r.left), std::to_string(r.top), std::to_string(r.right),
+                             std::to_string(r.bottom)});
         };
         add("ScissorRect", text(before.scissorRect), text(after.scissorRect));
     }

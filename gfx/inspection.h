@@ -71,6 +71,14 @@ HRESULT resetDrawStats(IDirect3DDevice9* device) noexcept;
 // drawn, with every resource and state evolving as when drawn. Off for a new device.
 HRESULT setRenderingSkipped(IDirect3DDevice9* device, bool skipped) noexcept;
 
+// Between these, draws are checked and handed to the renderer to get ready for them (their
+// resources uploaded, their shader programs built, whatever the driver derives from their
+// state), but they draw nothing and count nowhere; Clear and Present do nothing. The end
+// restores every state and binding to what it was at the beginning. A program runs its passes
+// once so at start-up, so that no first frame of a pass pays for that work.
+HRESULT beginPreparing(IDirect3DDevice9* device) noexcept;
+HRESULT endPreparing(IDirect3DDevice9* device) noexcept;
+
 struct LightSnapshot {
     D3DLIGHT9 light;
     bool enabled;

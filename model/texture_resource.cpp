@@ -22,6 +22,9 @@ HRESULT loadTextureResource(IDirect3DDevice9* device, LPCWSTR type, LPCWSTR name
         if (FAILED(hr)) {
             return hr;
         }
+        // To the renderer at once, while nothing else is being loaded: a renderer that keeps
+        // its own copy lets the texture's go before the next image is decoded.
+        (*texture)->PreLoad();
     }
     return *texture != nullptr ? S_OK : E_FAIL;
 }

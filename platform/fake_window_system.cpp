@@ -11,17 +11,31 @@ constexpr std::uintptr_t kFirstFakeHandle = std::uintptr_t{0x7FAC0000} << 32;
 } // namespace
 
 bool FakeWindowSystem::screenSize(int* width, int* height) {
-    if (!mDisplay) {
+    if (!mDisplay || mMonitors.empty()) {
         return false;
     }
-    *width = mScreenWidth;
-    *height = mScreenHeight;
+    *width = mMonitors.front().width;
+    *height = mMonitors.front().height;
+    return true;
+}
+
+bool FakeWindowSystem::monitors(std::vector<MonitorArea>* areas) {
+    if (!mDisplay || mMonitors.empty()) {
+        return false;
+    }
+    *areas = mMonitors;
     return true;
 }
 
 void FakeWindowSystem::setScreenSize(int width, int height) {
-    mScreenWidth = width;
-    mScreenHeight = height;
+    mMonitors = {MonitorArea{0, 0, width, height}};
+}
+
+void FakeWindowSystem::watchForExit(HWND window, const ExitTriggers& triggers) {
+    const auto found = mWindows.find(window);
+    if (found != mWindows.end()) {
+        found->second.exitTriggers = triggers;
+    }
 }
 
 HWND FakeWindowSystem::createWindow(const NativeWindowRequest& request) {
@@ -92,6 +106,13 @@ void FakeWindowSystem::removeForeignWindow(HWND window) {
             mPending.push_back(event);
         }
     }
+}
+
+void FakeWindowSystem::destroyFromOutside(HWND window) {
+    NativeEvent event;
+    event.type = NativeEvent::Type::kDestroyed;
+    event.window = window;
+    mPending.push_back(event);
 }
 
 void FakeWindowSystem::pollEvents(std::vector<NativeEvent>* events) {

@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace halv::platform {
 
@@ -23,27 +24,36 @@ public:
         bool retired = false;
         int width = 0;
         int height = 0;
+        // What the shell asked the exit watcher to watch; nothing when it did not.
+        std::optional<ExitTriggers> exitTriggers;
     };
 
     FakeWindowSystem() = default;
 
     bool screenSize(int* width, int* height) override;
+    bool monitors(std::vector<MonitorArea>* areas) override;
     HWND createWindow(const NativeWindowRequest& request) override;
     void showWindow(HWND window, bool visible) override;
     void retireWindow(HWND window) override;
     bool clientSize(HWND window, int* width, int* height) override;
     bool foreignClientSize(HWND window, int* width, int* height) override;
     void setCursorVisible(bool visible) override { mCursorVisible = visible; }
+    void watchForExit(HWND window, const ExitTriggers& triggers) override;
     void pollEvents(std::vector<NativeEvent>* events) override;
     void waitForEvents(DWORD milliseconds) override;
 
     // Without a display nothing can be created and the screen size is unknown.
     void setDisplay(bool present) { mDisplay = present; }
+    // One monitor of this size at 0, 0.
     void setScreenSize(int width, int height);
+    // Several monitors, the primary one first.
+    void setMonitors(std::vector<MonitorArea> areas) { mMonitors = std::move(areas); }
     // A window of another program, by id, with its client size.
     void addForeignWindow(HWND window, int width, int height);
     // Destroys a foreign window: the children made inside it report kDestroyed.
     void removeForeignWindow(HWND window);
+    // Another program destroys one of the windows made here: it reports kDestroyed.
+    void destroyFromOutside(HWND window);
 
     // Delivered by the next pollEvents.
     void queueEvent(const NativeEvent& event) { mPending.push_back(event); }
@@ -59,8 +69,7 @@ public:
 
 private:
     bool mDisplay = true;
-    int mScreenWidth = 1280;
-    int mScreenHeight = 1024;
+    std::vector<MonitorArea> mMonitors{{0, 0, 1280, 1024}};
     std::map<HWND, Window> mWindows;
     std::vector<HWND> mOrder;
     std::map<HWND, std::pair<int, int>> mForeign;

@@ -2,10 +2,13 @@
 
 #include "base/text_conversion.h"
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 
-#include <pthread.h>
-#include <sched.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace halv::platform {
 namespace {
@@ -21,12 +24,27 @@ ProcessState& state() {
     return process;
 }
 
-// Process-wide: set from the signal handler, so lock-free and nothing else.
-volatile std::sig_atomic_t gTerminationRequested = 0;
+// Process-wide: set from the signal handler and from the exit watcher's thread, so lock-free and
+// nothing else.
+std::atomic<int> gTerminationRequested{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+// Process-wide: the self-pipe the handler writes a byte to, so a thread can wait for signals
+// with poll(2). -1 until the handlers are installed.
+int gSignalPipe[2] = {-1, -1};
 
 void onTerminationSignal(int /*signal*/) {
-    gTerminationRequested = 1;
+    const int savedErrno = errno;
+    gTerminationRequested.store(1);
+    if (gSignalPipe[1] >= 0) {
+        const char byte = 1;
+        // A full pipe already holds a wake-up; nothing is lost by dropping this one.
+        [[maybe_unused]] const ssize_t written = write(gSignalPipe[1], &byte, 1);
+    }
+    errno = savedErrno;
 }
+
+// The nice value of an idle-priority thread: the lowest priority there is.
+constexpr int kIdleNice = 19;
 
 // The value GetCurrentThread returns on Windows, (HANDLE)-2.
 HANDLE currentThreadPseudoHandle() {
@@ -50,11 +68,19 @@ void appendQuoted(std::string* line, const std::string& argument) {
 
 } // namespace
 
+int startingNice() {
+    // Process-wide: what the process started with (XScreenSaver starts its hacks at 10); read
+    // on first use, which comes before any thread lowers its priority.
+    static const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
+    return nice;
+}
+
 void setProcessArguments(int argc, const char* const* argv) {
     std::vector<std::string> all;
     for (int i = 0; i < argc; ++i) {
         all.emplace_back(argv[i] != nullptr ? argv[i] : "");
     }
+    startingNice();
     state().commandLine = commandLineFromArguments(all);
     state().arguments.assign(all.size() > 1 ? all.begin() + 1 : all.end(), all.end());
 }
@@ -92,24 +118,30 @@ ScopedCommandLine::~ScopedCommandLine() {
 }
 
 void installTerminationHandlers() {
+    if (gSignalPipe[0] < 0 && pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        gSignalPipe[0] = -1;
+        gSignalPipe[1] = -1;
+    }
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // A hang-up (the terminal or session went away) ends the saver like the others.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+int terminationSignalDescriptor() {
+    return gSignalPipe[0];
 }
 
 void requestTermination() {
-    gTerminationRequested = 1;
+    gTerminationRequested.store(1);
 }
 
 bool takeTerminationRequest() {
-    if (gTerminationRequested == 0) {
-        return false;
-    }
-    gTerminationRequested = 0;
-    return true;
+    return gTerminationRequested.exchange(0) != 0;
 }
 
 } // namespace halv::platform
@@ -126,15 +158,20 @@ BOOL SetThreadPriority(HANDLE thread, int priority) {
     if (thread != halv::platform::currentThreadPseudoHandle()) {
         return FALSE;
     }
-    int policy = 0;
+    // Linux nice values are per thread. Nice 19 rather than SCHED_IDLE: a SCHED_IDLE thread
+    // under load waits about a second for the processor, even to die when the process ends,
+    // while one at nice 19 still gets it within a fraction of that.
+    int nice = 0;
     if (priority == THREAD_PRIORITY_IDLE) {
-        policy = SCHED_IDLE;
+        nice = halv::platform::kIdleNice;
     } else if (priority == THREAD_PRIORITY_NORMAL) {
-        policy = SCHED_OTHER;
+        nice = halv::platform::startingNice();
     } else {
         return FALSE;
     }
-    sched_param parameters = {};
-    parameters.sched_priority = 0;
-    return pthread_setschedparam(pthread_self(), policy, &parameters) == 0 ? TRUE : FALSE;
+    const auto threadId = static_cast<id_t>(gettid());
+    if (setpriority(PRIO_PROCESS, threadId, nice) != 0) {
+        return FALSE;
+    }
+    return TRUE;
 }

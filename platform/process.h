@@ -24,15 +24,23 @@ LPWSTR GetCommandLineW();
 // The pseudo handle that names the calling thread.
 HANDLE GetCurrentThread();
 
-// THREAD_PRIORITY_IDLE moves the thread to SCHED_IDLE and THREAD_PRIORITY_NORMAL to SCHED_OTHER;
-// the levels between have no counterpart for an unprivileged thread and are refused (FALSE), as
-// is any handle but GetCurrentThread()'s.
+// THREAD_PRIORITY_IDLE gives the calling thread nice 19 (the lowest priority; the rest of the
+// process keeps its own), THREAD_PRIORITY_NORMAL the nice value the process started with, which
+// an unprivileged thread cannot get back once it lowered it (FALSE then: the default RLIMIT_NICE
+// of 0 allows no raising). The levels between are refused (FALSE), as is any handle but
+// GetCurrentThread()'s. Linux has no boost that wakes a low-priority thread for input, so
+// whatever must stay prompt (ending on input and signals) runs on the exit watcher
+// (platform/exit_watcher.h), which keeps the priority the process started with.
 BOOL SetThreadPriority(HANDLE thread, int priority);
 
 namespace halv::platform {
 
 // Records main's arguments (UTF-8) as the process's command line. Called once, first thing.
 void setProcessArguments(int argc, const char* const* argv);
+
+// The nice value the process started with (of the thread that first asks, before any lowered
+// its own).
+int startingNice();
 
 // The arguments after the program name.
 const std::vector<std::string>& processArguments();
@@ -53,11 +61,16 @@ private:
     std::vector<std::string> mPreviousArguments;
 };
 
-// SIGTERM and SIGINT only set a flag; the message pump sees it and destroys the program's
-// windows, so the normal teardown runs and the exit code stays 0.
+// SIGTERM, SIGINT and SIGHUP only set a flag and wake terminationSignalDescriptor(); the message
+// pump sees the flag and destroys the program's windows, so the normal teardown runs and the exit
+// code stays 0.
 void installTerminationHandlers();
 
-// What the handlers do (tests call it directly).
+// Readable after each termination signal (one byte per signal; the reader drains it); -1 before
+// installTerminationHandlers.
+int terminationSignalDescriptor();
+
+// What the handlers do, minus the wake-up (tests and the exit watcher call it). Any thread.
 void requestTermination();
 
 // True once after each request: reading it clears it.

@@ -3,6 +3,7 @@
 #include "base/debug_output.h"
 #include "base/message_box.h"
 #include "base/text_conversion.h"
+#include "platform/exit_watcher.h"
 #include "platform/process.h"
 #include "platform/win32_window.h"
 #include "platform/window.h"
@@ -18,6 +19,7 @@
 #include <memory>
 #include <thread>
 
+#include <SDL_syswm.h>
 #include <poll.h>
 
 namespace halv::platform {
@@ -108,12 +110,14 @@ int buttonFor(Uint8 sdlButton) {
 class SdlWindowSystem final : public WindowSystem {
 public:
     bool screenSize(int* width, int* height) override;
+    bool monitors(std::vector<MonitorArea>* areas) override;
     HWND createWindow(const NativeWindowRequest& request) override;
     void showWindow(HWND window, bool visible) override;
     void retireWindow(HWND window) override;
     bool clientSize(HWND window, int* width, int* height) override;
     bool foreignClientSize(HWND window, int* width, int* height) override;
     void setCursorVisible(bool visible) override;
+    void watchForExit(HWND window, const ExitTriggers& triggers) override;
     void pollEvents(std::vector<NativeEvent>* events) override;
     void waitForEvents(DWORD milliseconds) override;
 
@@ -129,6 +133,8 @@ private:
         // here, or the window XScreenSaver gave.
         XWindowId xWindow = 0;
         XWindowId host = 0;
+        // The X window behind a top-level window SDL made, watched for its destruction.
+        XWindowId ownXWindow = 0;
         bool madeChild = false;
         bool adopted = false;
         bool xWindowGone = false;
@@ -145,6 +151,7 @@ private:
     HWND handleFor(Uint32 sdlWindowId);
     HWND wrap(SDL_Window* sdl, Native native);
     HWND createChild(const NativeWindowRequest& request);
+    bool coversSdlDisplay(const NativeWindowRequest& request);
     HWND adoptSaverHost(XWindowId host);
     void setIcon(SDL_Window* sdl, const IconImage* icon);
     void translate(const SDL_Event& event, std::vector<NativeEvent>* events);
@@ -206,11 +213,21 @@ SdlWindowSystem::Native* SdlWindowSystem::find(HWND window) {
 
 SdlWindowSystem::Native* SdlWindowSystem::findByXWindow(XWindowId window) {
     for (const auto& native : mWindows) {
-        if (native->xWindow == window || native->host == window) {
+        if (native->xWindow == window || native->host == window || native->ownXWindow == window) {
             return native.get();
         }
     }
     return nullptr;
+}
+
+// The X window behind an SDL window; 0 when it has none.
+XWindowId xWindowOf(SDL_Window* sdl) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(sdl, &info) == SDL_FALSE || info.subsystem != SDL_SYSWM_X11) {
+        return 0;
+    }
+    return static_cast<XWindowId>(info.info.x11.window);
 }
 
 HWND SdlWindowSystem::handleFor(Uint32 sdlWindowId) {
@@ -225,21 +242,40 @@ HWND SdlWindowSystem::handleFor(Uint32 sdlWindowId) {
 }
 
 bool SdlWindowSystem::screenSize(int* width, int* height) {
+    std::vector<MonitorArea> areas;
+    if (!monitors(&areas)) {
+        return false;
+    }
+    *width = areas.front().width;
+    *height = areas.front().height;
+    return true;
+}
+
+bool SdlWindowSystem::monitors(std::vector<MonitorArea>* areas) {
     if (const std::optional<XWindowId> host = saverHostWindowId()) {
-        if (x11() != nullptr && x11()->windowSize(*host, width, height)) {
+        int width = 0;
+        int height = 0;
+        if (x11() != nullptr && x11()->windowSize(*host, &width, &height)) {
+            *areas = {MonitorArea{0, 0, width, height}};
             return true;
         }
     }
     if (!startDisplay()) {
         return false;
     }
-    DisplayMode mode;
-    if (!desktopDisplayMode(&mode)) {
-        return false;
+    // SDL knows RandR outputs but not the heads of a Xinerama server; the Xinerama request
+    // answers for both.
+    if (isX11() && x11() != nullptr && x11()->monitors(areas)) {
+        return true;
     }
-    *width = mode.width;
-    *height = mode.height;
-    return true;
+    areas->clear();
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(i, &bounds) == 0) {
+            areas->push_back(MonitorArea{bounds.x, bounds.y, bounds.w, bounds.h});
+        }
+    }
+    return !areas->empty();
 }
 
 HWND SdlWindowSystem::wrap(SDL_Window* sdl, Native native) {
@@ -331,14 +367,18 @@ HWND SdlWindowSystem::createWindow(const NativeWindowRequest& request) {
             return adoptSaverHost(*host);
         }
     }
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    // A blank window is the server's to paint; nothing draws into it.
+    Uint32 flags = request.blank ? SDL_WINDOW_HIDDEN : SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (request.kind == NativeWindowKind::kPopup) {
         flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
     }
     if (request.topmost) {
         flags |= SDL_WINDOW_ALWAYS_ON_TOP;
     }
-    if (request.fullScreen) {
+    if (request.fullScreen && coversSdlDisplay(request)) {
+        // The window manager's full screen, on the display the window lies on. A monitor SDL
+        // does not know (a Xinerama head) gets a frameless window of its exact size instead:
+        // SDL would size a full-screen window to a display of its own.
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     }
     SDL_Window* sdl =
@@ -348,7 +388,27 @@ HWND SdlWindowSystem::createWindow(const NativeWindowRequest& request) {
         return nullptr;
     }
     setIcon(sdl, request.icon);
-    return wrap(sdl, Native{});
+    Native native;
+    native.ownXWindow = xWindowOf(sdl);
+    if (native.ownXWindow != 0 && x11() != nullptr) {
+        // Another program may destroy it (xdotool windowclose, xkill); SDL would not say.
+        x11()->watch(native.ownXWindow);
+        if (request.blank) {
+            x11()->paintBlack(native.ownXWindow);
+        }
+    }
+    return wrap(sdl, native);
+}
+
+bool SdlWindowSystem::coversSdlDisplay(const NativeWindowRequest& request) {
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect bounds;
+        if (SDL_GetDisplayBounds(i, &bounds) == 0 && bounds.x == request.x &&
+            bounds.y == request.y && bounds.w == request.width && bounds.h == request.height) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void SdlWindowSystem::showWindow(HWND window, bool visible) {
@@ -396,6 +456,23 @@ void SdlWindowSystem::setCursorVisible(bool visible) {
     if (mVideo == Video::kReady) {
         SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
     }
+}
+
+void SdlWindowSystem::watchForExit(HWND window, const ExitTriggers& triggers) {
+    Native* native = find(window);
+    if (native == nullptr) {
+        return;
+    }
+    if (native->adopted) {
+        // XScreenSaver's window: its input is the daemon's, which ends the saver with a signal;
+        // only its destruction is for the saver to notice.
+        ExitTriggers destroyedOnly;
+        destroyedOnly.destroyed = triggers.destroyed;
+        watchWindowForExit(native->xWindow, destroyedOnly, false);
+        return;
+    }
+    const XWindowId xWindow = native->madeChild ? native->xWindow : native->ownXWindow;
+    watchWindowForExit(xWindow, triggers, true);
 }
 
 void SdlWindowSystem::translate(const SDL_Event& event, std::vector<NativeEvent>* events) {

@@ -24,6 +24,9 @@ struct HICON__ {
 struct HCURSOR__ {
     int stockId = 0;
 };
+struct HBRUSH__ {
+    int stockId = 0;
+};
 
 namespace halv::platform {
 namespace {
@@ -70,6 +73,7 @@ struct Windowing {
     std::vector<std::unique_ptr<HICON__>> icons;
     HICON__ stockIcon{{}, true};
     HCURSOR__ arrowCursor{32512};
+    HBRUSH__ blackBrush{BLACK_BRUSH};
 };
 
 Windowing& windowing() {
@@ -214,6 +218,31 @@ bool validFilterWindow(HWND window) {
     return window == nullptr || findWindow(window) != nullptr;
 }
 
+// The monitors in Windows screen coordinates: moved so that the primary one (the first) starts
+// at (0, 0). Empty without a display.
+std::vector<RECT> monitorRects() {
+    std::vector<MonitorArea> areas;
+    if (!currentWindowSystem().monitors(&areas) || areas.empty()) {
+        return {};
+    }
+    std::vector<RECT> rects;
+    for (const MonitorArea& area : areas) {
+        const LONG left = area.x - areas.front().x;
+        const LONG top = area.y - areas.front().y;
+        rects.push_back(RECT{left, top, left + area.width, top + area.height});
+    }
+    return rects;
+}
+
+// Where the primary monitor lies on the whole desktop; (0, 0) without a display.
+POINT primaryOrigin() {
+    std::vector<MonitorArea> areas;
+    if (!currentWindowSystem().monitors(&areas) || areas.empty()) {
+        return POINT{0, 0};
+    }
+    return POINT{areas.front().x, areas.front().y};
+}
+
 } // namespace
 
 WindowSystem* installWindowSystem(WindowSystem* system) {
@@ -240,6 +269,12 @@ ScopedWindowSystem::~ScopedWindowSystem() {
     }
     windowing().cursorCount = 0;
     installWindowSystem(mPrevious);
+}
+
+void watchForExit(HWND window, const ExitTriggers& triggers) {
+    if (findWindow(window) != nullptr) {
+        currentWindowSystem().watchForExit(window, triggers);
+    }
 }
 
 const IconImage* iconImage(HICON icon) {
@@ -331,7 +366,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     int screenWidth = 0;
     int screenHeight = 0;
     system.screenSize(&screenWidth, &screenHeight);
-    if ((style & WS_CHILD) != 0) {
+    const bool child = (style & WS_CHILD) != 0;
+    if (child) {
         if (parent == nullptr || findWindow(parent) != nullptr) {
             return nullptr;
         }
@@ -351,12 +387,20 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
             y = (screenHeight - height) / 2;
         }
     }
-    request.x = x;
-    request.y = y;
     request.width = std::max(width, 0);
     request.height = std::max(height, 0);
-    request.fullScreen = request.kind == NativeWindowKind::kPopup && x == 0 && y == 0 &&
-                         width == screenWidth && height == screenHeight && screenWidth > 0;
+    if (request.kind == NativeWindowKind::kPopup) {
+        for (const RECT& monitor : halv::platform::monitorRects()) {
+            request.fullScreen = request.fullScreen || (x == monitor.left && y == monitor.top &&
+                                                        width == monitor.right - monitor.left &&
+                                                        height == monitor.bottom - monitor.top);
+        }
+    }
+    // Top-level windows move from Windows screen coordinates to the desktop's.
+    const POINT origin = child ? POINT{0, 0} : halv::platform::primaryOrigin();
+    request.x = x + origin.x;
+    request.y = y + origin.y;
+    request.blank = windowClass->info.hbrBackground == &windowing().blackBrush;
     request.title = windowName != nullptr ? halv::base::utf16ToUtf8(windowName) : std::string();
     request.icon = halv::platform::iconImage(windowClass->info.hIcon);
     if (request.icon == nullptr) {
@@ -572,15 +616,78 @@ int ShowCursor(BOOL show) {
 }
 
 int GetSystemMetrics(int index) {
-    if (index != SM_CXSCREEN && index != SM_CYSCREEN) {
+    if (index == SM_CXSCREEN || index == SM_CYSCREEN) {
+        int width = 0;
+        int height = 0;
+        if (!currentWindowSystem().screenSize(&width, &height)) {
+            return 0;
+        }
+        return index == SM_CXSCREEN ? width : height;
+    }
+    if (index < SM_XVIRTUALSCREEN || index > SM_CMONITORS) {
         return 0;
     }
-    int width = 0;
-    int height = 0;
-    if (!currentWindowSystem().screenSize(&width, &height)) {
+    const std::vector<RECT> monitors = halv::platform::monitorRects();
+    if (monitors.empty()) {
         return 0;
     }
-    return index == SM_CXSCREEN ? width : height;
+    RECT all = monitors.front();
+    for (const RECT& monitor : monitors) {
+        all = RECT{std::min(all.left, monitor.left), std::min(all.top, monitor.top),
+                   std::max(all.right, monitor.right), std::max(all.bottom, monitor.bottom)};
+    }
+    switch (index) {
+    case SM_XVIRTUALSCREEN:
+        return all.left;
+    case SM_YVIRTUALSCREEN:
+        return all.top;
+    case SM_CXVIRTUALSCREEN:
+        return all.right - all.left;
+    case SM_CYVIRTUALSCREEN:
+        return all.bottom - all.top;
+    default:
+        return static_cast<int>(monitors.size());
+    }
+}
+
+BOOL EnumDisplayMonitors(HDC dc, const RECT* clip, MONITORENUMPROC callback, LPARAM data) {
+    if (dc != nullptr || callback == nullptr) {
+        return FALSE;
+    }
+    const std::vector<RECT> monitors = halv::platform::monitorRects();
+    if (monitors.empty()) {
+        return FALSE;
+    }
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        RECT area = monitors[i];
+        if (clip != nullptr) {
+            area = RECT{std::max(area.left, clip->left), std::max(area.top, clip->top),
+                        std::min(area.right, clip->right), std::min(area.bottom, clip->bottom)};
+            if (area.left >= area.right || area.top >= area.bottom) {
+                continue;
+            }
+        }
+        const auto monitor = reinterpret_cast<HMONITOR>(static_cast<std::uintptr_t>(i + 1));
+        if (callback(monitor, nullptr, &area, data) == FALSE) {
+            break;
+        }
+    }
+    return TRUE;
+}
+
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
+    if (info == nullptr || info->cbSize != sizeof(MONITORINFO)) {
+        return FALSE;
+    }
+    const std::vector<RECT> monitors = halv::platform::monitorRects();
+    const auto index = reinterpret_cast<std::uintptr_t>(monitor);
+    if (index == 0 || index > monitors.size()) {
+        return FALSE;
+    }
+    info->rcMonitor = monitors[index - 1];
+    info->rcWork = info->rcMonitor;
+    info->dwFlags = index == 1 ? MONITORINFOF_PRIMARY : 0;
+    return TRUE;
 }
 
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax) {
@@ -620,6 +727,10 @@ HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
     }
     windowing().icons.push_back(std::move(icon));
     return windowing().icons.back().get();
+}
+
+HGDIOBJ GetStockObject(int object) {
+    return object == BLACK_BRUSH ? &windowing().blackBrush : nullptr;
 }
 
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {

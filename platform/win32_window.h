@@ -6,6 +6,9 @@
 // A handle that is not one of this layer's windows names a window of another program by its
 // X window id (the host of a preview). On this platform window managers draw the frames, so
 // AdjustWindowRect adds nothing and an overlapped window's outer size is its client size.
+//
+// Screen coordinates are the Windows ones: the primary monitor's top left corner is (0, 0)
+// wherever it lies on the desktop, and the other monitors are placed around it.
 #pragma once
 
 #include "base/win_types.h"
@@ -144,12 +147,35 @@ inline constexpr UINT PM_REMOVE = 0x0001;
 // GetSystemMetrics.
 inline constexpr int SM_CXSCREEN = 0;
 inline constexpr int SM_CYSCREEN = 1;
+inline constexpr int SM_XVIRTUALSCREEN = 76;
+inline constexpr int SM_YVIRTUALSCREEN = 77;
+inline constexpr int SM_CXVIRTUALSCREEN = 78;
+inline constexpr int SM_CYVIRTUALSCREEN = 79;
+inline constexpr int SM_CMONITORS = 80;
+
+// Monitors.
+using MONITORENUMPROC = BOOL (*)(HMONITOR monitor, HDC dc, RECT* area, LPARAM data);
+struct MONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+};
+static_assert(sizeof(MONITORINFO) == 40);
+inline constexpr DWORD MONITORINFOF_PRIMARY = 0x00000001;
 
 // SystemParametersInfoW.
 inline constexpr UINT SPI_SETSCREENSAVERRUNNING = 0x0061;
 inline constexpr UINT SPI_GETSCREENSAVERRUNNING = 0x0072;
 
 inline constexpr int COLOR_WINDOWFRAME = 6;
+
+// Stock objects: only the black brush. A window whose class has it as its background shows
+// black without anything drawing into it (the display server paints it).
+using HGDIOBJ = void*;
+inline constexpr int BLACK_BRUSH = 4;
+// Null for every other object.
+HGDIOBJ GetStockObject(int object);
 
 // The shortest timer period; shorter ones are raised to it.
 inline constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
@@ -214,8 +240,19 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 // The cursor display counter: shown while it is 0 or more. Returns the new value.
 int ShowCursor(BOOL show);
 
-// SM_CXSCREEN and SM_CYSCREEN; 0 for other indices and without a display.
+// SM_CXSCREEN and SM_CYSCREEN (the primary monitor), the virtual screen's SM_XVIRTUALSCREEN,
+// SM_YVIRTUALSCREEN, SM_CXVIRTUALSCREEN and SM_CYVIRTUALSCREEN (the rectangle around every
+// monitor) and SM_CMONITORS; 0 for other indices and without a display.
 int GetSystemMetrics(int index);
+
+// Calls `callback` for each monitor (the primary one first) that meets `clip` (null: all), with
+// its rectangle, until it returns FALSE. Only the whole screen is offered: `dc` must be null.
+// FALSE for a dc, a null callback or no display.
+BOOL EnumDisplayMonitors(HDC dc, const RECT* clip, MONITORENUMPROC callback, LPARAM data);
+// The monitor's rectangle (the work area is the same: there is no task bar to leave out) and
+// MONITORINFOF_PRIMARY. FALSE for an unknown handle or a cbSize other than sizeof(MONITORINFO).
+// Handles name monitors by their place in the order EnumDisplayMonitors gives.
+BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info);
 
 // Strings are resources of type STRING named by their number holding UTF-8 text. Copies at
 // most bufferMax - 1 characters (never half of a surrogate pair), terminates, and returns the
@@ -237,6 +274,11 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT winIn
 namespace halv::platform {
 
 struct IconImage;
+struct ExitTriggers;
+
+// Has the exit watcher end the saver promptly on these triggers on one of this layer's windows
+// (the window system's watchForExit).
+void watchForExit(HWND window, const ExitTriggers& triggers);
 
 // The image behind an icon handle; null for stock icons and unknown handles.
 const IconImage* iconImage(HICON icon);

@@ -21,7 +21,7 @@ struct IconImage {
 enum class NativeWindowKind {
     // A framed window of its own.
     kOverlapped,
-    // A window without frame; kFullScreen when it covers the primary screen.
+    // A window without frame; full screen when it covers a monitor.
     kPopup,
     // A window inside `parent`, the window of another program named by its id.
     kChild,
@@ -31,13 +31,17 @@ struct NativeWindowRequest {
     NativeWindowKind kind = NativeWindowKind::kOverlapped;
     // UTF-8.
     std::string title;
-    // The client area: screen coordinates, or the parent's client coordinates for a child.
+    // The client area: coordinates of the whole desktop (the ones monitors() gives), or the
+    // parent's client coordinates for a child.
     int x = 0;
     int y = 0;
     int width = 0;
     int height = 0;
+    // Covers the monitor it matches exactly.
     bool fullScreen = false;
     bool topmost = false;
+    // Shows only black, drawn by the display server (nothing draws into it).
+    bool blank = false;
     HWND parent = nullptr;
     // Null for none; stays valid while the window lives.
     const IconImage* icon = nullptr;
@@ -74,6 +78,25 @@ struct NativeEvent {
     int height = 0;
 };
 
+// One monitor's area in the coordinates of the whole desktop.
+struct MonitorArea {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// What ends the saver on one of its windows, for the exit watcher (platform/exit_watcher.h),
+// which acts on it even while the window thread gets no processor time.
+struct ExitTriggers {
+    bool keyPress = false;
+    // The pointer position change, counted over all watched windows, that ends the saver (6: the
+    // sixth); 0 when movement never does.
+    int motionChanges = 0;
+    // Its destruction by another program.
+    bool destroyed = false;
+};
+
 class WindowSystem {
 public:
     virtual ~WindowSystem() = default;
@@ -81,6 +104,9 @@ public:
     // The size of the primary screen (under XScreenSaver, of the window it gives the saver);
     // false when there is no display.
     virtual bool screenSize(int* width, int* height) = 0;
+    // Every monitor, the primary one first (under XScreenSaver only the window it gives, at
+    // 0, 0); false when there is no display.
+    virtual bool monitors(std::vector<MonitorArea>* areas) = 0;
 
     // A new native window, hidden; null when none can be made (no display, a parent that is
     // not a window, preview without X11).
@@ -95,6 +121,10 @@ public:
     // Client size of a window of another program, named by its id; false when it is none.
     virtual bool foreignClientSize(HWND window, int* width, int* height) = 0;
     virtual void setCursorVisible(bool visible) = 0;
+    // Has the exit watcher end the saver on these triggers on the window, and take it off the
+    // screen when the saver ends (a window of another program only on its destruction). Does
+    // nothing where no watcher runs.
+    virtual void watchForExit(HWND window, const ExitTriggers& triggers) = 0;
 
     // Appends the events that arrived since the last call.
     virtual void pollEvents(std::vector<NativeEvent>* events) = 0;

@@ -7,6 +7,7 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
 
 #include <charconv>
 #include <cstdio>
@@ -216,6 +217,37 @@ XWindowId X11Host::createChild(XWindowId parent, int x, int y, int width, int he
         mConnection->colormaps[child] = colormap;
     }
     return child;
+}
+
+bool X11Host::monitors(std::vector<MonitorArea>* areas) {
+    Display* display = mConnection->display;
+    int eventBase = 0;
+    int errorBase = 0;
+    if (XineramaQueryExtension(display, &eventBase, &errorBase) == False ||
+        XineramaIsActive(display) == False) {
+        return false;
+    }
+    int count = 0;
+    XineramaScreenInfo* screens = XineramaQueryScreens(display, &count);
+    if (screens == nullptr) {
+        return false;
+    }
+    areas->clear();
+    for (int i = 0; i < count; ++i) {
+        areas->push_back(
+            MonitorArea{screens[i].x_org, screens[i].y_org, screens[i].width, screens[i].height});
+    }
+    XFree(screens);
+    return !areas->empty();
+}
+
+void X11Host::paintBlack(XWindowId window) {
+    Display* display = mConnection->display;
+    succeeds(display, [&] {
+        XSetWindowBackground(display, toWindow(window),
+                             BlackPixel(display, DefaultScreen(display)));
+        XClearWindow(display, toWindow(window));
+    });
 }
 
 bool X11Host::watch(XWindowId window) {

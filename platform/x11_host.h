@@ -5,6 +5,8 @@
 // end the process on the first bad window id.
 #pragma once
 
+#include "platform/window_system.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -45,6 +47,13 @@ public:
     // (RGB, double-buffered, no alpha or depth), so the context fits the window on every
     // driver. The child and its parent are watched. 0 when the parent is no window.
     XWindowId createChild(XWindowId parent, int x, int y, int width, int height);
+
+    // The monitors as Xinerama reports them, the primary one first (a RandR server lists its
+    // primary output first there too); false when the server does not offer Xinerama.
+    bool monitors(std::vector<MonitorArea>* areas);
+
+    // Has the server paint the window black wherever it is exposed.
+    void paintBlack(XWindowId window);
 
     // Reports the window's destruction and size changes through poll(); false for no window.
     bool watch(XWindowId window);

@@ -1,6 +1,7 @@
 #include "scene/station_scene.h"
 
 #include "base/message_box.h"
+#include "gfx/inspection.h"
 #include "model/texture_resource.h"
 #include "scene/device_setup.h"
 #include "scene/frame_timer.h"
@@ -70,6 +71,7 @@ HRESULT StationScene::initialise(HWND window, int width, int height, bool fullSc
     loadSceneContent();
     loadTextures();
     setupCamera();
+    prepareShow();
     shell::FrameTimer(shell::FrameTimerCommand::Start);
     return S_OK;
 }
@@ -123,6 +125,37 @@ HRESULT StationScene::loadTextures() {
         }
     }
     return S_OK;
+}
+
+void StationScene::prepareShow() {
+    IDirect3DDevice9* device = mDevice.get();
+    if (FAILED(gfx::beginPreparing(device))) {
+        return;
+    }
+    // Every pass, every planet look and every explosion image once: the first beam, burst
+    // and explosion frames then cost what later ones do. The device puts every state back.
+    const ShowState show = mShow;
+    if (SUCCEEDED(device->BeginScene())) {
+        setLightsAndMaterial();
+        drawSky();
+        drawStation();
+        for (const PlanetLook look :
+             {PlanetLook::kContinents, PlanetLook::kBurning, PlanetLook::kViolet}) {
+            mShow.planetLook = look;
+            drawPlanet();
+        }
+        drawPlanetAlt();
+        drawClouds();
+        drawFiringCone();
+        drawBeam();
+        drawDebris();
+        for (int slot = kFirstExplosionSlot; slot <= kLastExplosionSlot; ++slot) {
+            drawExplosionFrame(slot);
+        }
+        device->EndScene();
+    }
+    mShow = show;
+    gfx::endPreparing(device);
 }
 
 HRESULT StationScene::runFrame() {

@@ -140,6 +140,8 @@ private:
     void loadSceneContent();
     HRESULT loadTextures();
     void setupCamera();
+    // Runs every pass once on a preparing device (no pixels, no state left behind).
+    void prepareShow();
 
     HRESULT buildCylinderStrip(float x, float y, float z, float radius, int slices, int segments,
                                float repeat);

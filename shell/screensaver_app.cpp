@@ -1,9 +1,14 @@
 #include "shell/screensaver_app.h"
 
+#include "base/debug_output.h"
 #include "base/locale.h"
 #include "base/message_box.h"
 #include "base/text_conversion.h"
+#include "base/timing.h"
 #include "platform/process.h"
+#include "platform/window_system.h"
+
+#include <cstdio>
 
 namespace halv::shell {
 namespace {
@@ -21,6 +26,31 @@ HWND readHostWindow(const WCHAR* text) {
     const LONG value = base::wideToLong(text, nullptr, 10);
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(static_cast<ULONG>(value)));
 }
+
+// The frame rate on the debug channel (HALVORINE_DEBUG=1): the frames drawn since the loop began,
+// every five seconds and at its end.
+class FrameCount {
+public:
+    void count() {
+        ++mFrames;
+        if (timeGetTime() - mLastReportMs >= kReportPeriodMs) {
+            report();
+        }
+    }
+    void report() {
+        mLastReportMs = timeGetTime();
+        char line[96];
+        std::snprintf(line, sizeof(line), "halvorine: %u frames in %lu ms\n", mFrames,
+                      static_cast<unsigned long>(mLastReportMs - mStartMs));
+        OutputDebugStringA(line);
+    }
+
+private:
+    static constexpr DWORD kReportPeriodMs = 5000;
+    const DWORD mStartMs = timeGetTime();
+    DWORD mLastReportMs = mStartMs;
+    unsigned mFrames = 0;
+};
 
 } // namespace
 
@@ -89,7 +119,7 @@ bool MouseMoveTracker::moved(int x, int y) {
     mLastX = x;
     mLastY = y;
     ++mChanges;
-    return mChanges > 5;
+    return mChanges >= kEndingMouseChange;
 }
 
 ScreensaverApp::ScreensaverApp() {
@@ -142,6 +172,8 @@ void ScreensaverApp::onMouseMove() {
 }
 
 void ScreensaverApp::onDestroy() {
+    // The black windows go with the show.
+    destroyBlankWindows();
     if (mMode == SaverMode::kFullScreen) {
         BOOL scratch = FALSE;
         SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, FALSE, &scratch, 0);
@@ -176,14 +208,17 @@ int ScreensaverApp::run(HINSTANCE instance, int showCommand) {
         SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, TRUE, &scratch, 0);
     }
     MSG message = {};
+    FrameCount frames;
     while (message.message != WM_QUIT) {
         if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         } else {
             renderFrame();
+            frames.count();
         }
     }
+    frames.report();
     return static_cast<int>(message.wParam);
 }
 
@@ -220,6 +255,8 @@ bool ScreensaverApp::createSaverWindow(HINSTANCE instance, int showCommand) {
     case SaverMode::kFullScreen:
         mSettings.width = GetSystemMetrics(SM_CXSCREEN);
         mSettings.height = GetSystemMetrics(SM_CYSCREEN);
+        // First, so that where monitors overlap (a mirrored one) the show stays on top.
+        coverOtherMonitors(instance);
         mWindow =
             CreateWindowExW(WS_EX_TOPMOST, mClassName, mTitle, WS_POPUPWINDOW, 0, 0,
                             mSettings.width, mSettings.height, nullptr, nullptr, instance, nullptr);
@@ -240,9 +277,63 @@ bool ScreensaverApp::createSaverWindow(HINSTANCE instance, int showCommand) {
     if (mWindow == nullptr) {
         return false;
     }
+    watchForExit(mWindow);
     ShowWindow(mWindow, showCommand);
     UpdateWindow(mWindow);
     return true;
+}
+
+void ScreensaverApp::coverOtherMonitors(HINSTANCE instance) {
+    std::vector<RECT> others;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, RECT*, LPARAM data) -> BOOL {
+            MONITORINFO info = {};
+            info.cbSize = sizeof(info);
+            if (GetMonitorInfoW(monitor, &info) != FALSE &&
+                (info.dwFlags & MONITORINFOF_PRIMARY) == 0) {
+                reinterpret_cast<std::vector<RECT>*>(data)->push_back(info.rcMonitor);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&others));
+    if (others.empty()) {
+        return;
+    }
+    WNDCLASSEXW blankClass = {};
+    blankClass.cbSize = sizeof(WNDCLASSEXW);
+    blankClass.lpfnWndProc = blankWindowProc;
+    blankClass.hInstance = instance;
+    blankClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    blankClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    blankClass.lpszClassName = kBlankClassName;
+    RegisterClassExW(&blankClass);
+    for (const RECT& area : others) {
+        HWND blank = CreateWindowExW(WS_EX_TOPMOST, kBlankClassName, mTitle, WS_POPUP | WS_VISIBLE,
+                                     area.left, area.top, area.right - area.left,
+                                     area.bottom - area.top, nullptr, nullptr, instance, nullptr);
+        if (blank != nullptr) {
+            mBlankWindows.push_back(blank);
+            watchForExit(blank);
+        }
+    }
+}
+
+void ScreensaverApp::watchForExit(HWND window) const {
+    platform::ExitTriggers triggers;
+    triggers.keyPress = true;
+    triggers.motionChanges = mMode == SaverMode::kPreview ? 0 : kEndingMouseChange;
+    triggers.destroyed = true;
+    platform::watchForExit(window, triggers);
+}
+
+void ScreensaverApp::destroyBlankWindows() {
+    mDestroyingBlanks = true;
+    for (HWND blank : mBlankWindows) {
+        DestroyWindow(blank);
+    }
+    mBlankWindows.clear();
+    mDestroyingBlanks = false;
 }
 
 LRESULT ScreensaverApp::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -277,6 +368,40 @@ LRESULT ScreensaverApp::handleMessage(HWND window, UINT message, WPARAM wParam, 
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+LRESULT ScreensaverApp::handleBlankMessage(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    switch (message) {
+    case WM_KEYDOWN:
+        DestroyWindow(mWindow);
+        return 0;
+    case WM_MOUSEMOVE: {
+        const auto x = static_cast<SHORT>(LOWORD(static_cast<DWORD_PTR>(lParam)));
+        const auto y = static_cast<SHORT>(HIWORD(static_cast<DWORD_PTR>(lParam)));
+        if (mouseTracker().moved(x, y)) {
+            DestroyWindow(mWindow);
+        }
+        return 0;
+    }
+    case WM_DESTROY:
+        if (!mDestroyingBlanks) {
+            // Destroyed from outside: the saver ends as when its own window goes.
+            std::erase(mBlankWindows, window);
+            DestroyWindow(mWindow);
+        }
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT blankWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    ScreensaverApp* application = ScreensaverApp::current();
+    if (application == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return application->handleBlankMessage(window, message, wParam, lParam);
 }
 
 LRESULT saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

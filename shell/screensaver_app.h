@@ -7,6 +7,7 @@
 #include "platform/win32_window.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace halv::shell {
 
@@ -37,6 +38,12 @@ inline constexpr int kResourceTextLength = 100;
 // Posted to the preview window from WM_CREATE to start the half-second delay.
 inline constexpr UINT kPreviewStartMessage = WM_USER + 1;
 
+// The class of the black windows that cover the monitors the show is not on.
+inline constexpr const WCHAR* kBlankClassName = u"HalvorineBlank";
+
+// The pointer position change that ends the saver (the sixth).
+inline constexpr int kEndingMouseChange = 6;
+
 // The mode a screen-saver command line selects. The program name (quoted or up to the first
 // space) is skipped; the first '/' or '-' after it picks the mode by the next character: p
 // preview, a change password, c configure, t test window, anything else (the end of the line
@@ -52,7 +59,8 @@ const char* configureText(LCID locale);
 // saver. Positions start at (-1, -1), so the first report always counts.
 class MouseMoveTracker {
 public:
-    // Records a reported position; true when it is the change that ends the saver.
+    // Records a reported position; true when it is the change that ends the saver (the
+    // kEndingMouseChange-th, or any after it).
     bool moved(int x, int y);
     int changes() const { return mChanges; }
 
@@ -90,6 +98,9 @@ public:
     bool createSaverWindow(HINSTANCE instance, int showCommand);
     // The window procedure's body.
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The black windows' procedure body: input on them ends the saver as on the main window,
+    // and so does their destruction from outside.
+    LRESULT handleBlankMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     // The application object, or null when none exists.
     static ScreensaverApp* current();
@@ -103,6 +114,8 @@ public:
     const DisplaySettings& settings() const { return mSettings; }
     const WCHAR* title() const { return mTitle; }
     const WCHAR* className() const { return mClassName; }
+    // The black windows on the monitors other than the primary one (full screen only).
+    const std::vector<HWND>& blankWindows() const { return mBlankWindows; }
 
 protected:
     DisplaySettings& mutableSettings() { return mSettings; }
@@ -110,6 +123,12 @@ protected:
     LPARAM lastLParam() const { return mLastLParam; }
 
 private:
+    // In full screen, a black window on every monitor but the primary one.
+    void coverOtherMonitors(HINSTANCE instance);
+    // Asks the exit watcher to end the saver on the same input as the window does.
+    void watchForExit(HWND window) const;
+    void destroyBlankWindows();
+
     WCHAR mTitle[kResourceTextLength] = {};
     HWND mWindow = nullptr;
     HWND mHostWindow = nullptr;
@@ -119,9 +138,13 @@ private:
     DisplaySettings mSettings;
     SaverMode mMode = SaverMode::kConfigure;
     WCHAR mClassName[kResourceTextLength] = {};
+    std::vector<HWND> mBlankWindows;
+    bool mDestroyingBlanks = false;
 };
 
 // The window procedure registered with the class: forwards to the application object.
 LRESULT saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The same for the black windows' class.
+LRESULT blankWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace halv::shell

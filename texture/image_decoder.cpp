@@ -23,8 +23,8 @@ constexpr ReaderEntry kReaders[] = {
 };
 
 void setWholeRegion(DecodedImage& image) {
-    for (DecodedImage* face = &image; face != nullptr; face = face->nextFace) {
-        for (DecodedImage* level = face; level != nullptr; level = level->nextMip) {
+    for (DecodedImage* face = &image; face != nullptr; face = face->nextFace.get()) {
+        for (DecodedImage* level = face; level != nullptr; level = level->nextMip.get()) {
             level->left = 0;
             level->top = 0;
             level->front = 0;
@@ -37,37 +37,16 @@ void setWholeRegion(DecodedImage& image) {
 
 } // namespace
 
-DecodedImage::~DecodedImage() {
-    release();
-}
-
 void DecodedImage::release() noexcept {
-    if (ownsPixels) {
-        delete[] pixels;
-    }
-    if (ownsPalette) {
-        delete[] palette;
-    }
-    delete nextMip;
-    delete nextFace;
     const bool keepLoadPixels = loadPixels;
-    format = D3DFMT_UNKNOWN;
-    pixels = nullptr;
-    palette = nullptr;
-    width = height = depth = 0;
-    left = top = right = bottom = front = back = 0;
-    rowPitch = slicePitch = 0;
-    ownsPixels = ownsPalette = false;
+    *this = DecodedImage();
     loadPixels = keepLoadPixels;
-    resourceType = D3DRTYPE_TEXTURE;
-    fileFormat = D3DXIFF_BMP;
-    nextMip = nullptr;
-    nextFace = nullptr;
 }
 
 UINT DecodedImage::levelCount() const noexcept {
     UINT count = 1;
-    for (const DecodedImage* level = nextMip; level != nullptr; level = level->nextMip) {
+    for (const DecodedImage* level = nextMip.get(); level != nullptr;
+         level = level->nextMip.get()) {
         ++count;
     }
     return count;
@@ -75,7 +54,7 @@ UINT DecodedImage::levelCount() const noexcept {
 
 UINT DecodedImage::faceCount() const noexcept {
     UINT count = 1;
-    for (const DecodedImage* face = nextFace; face != nullptr; face = face->nextFace) {
+    for (const DecodedImage* face = nextFace.get(); face != nullptr; face = face->nextFace.get()) {
         ++count;
     }
     return count;

@@ -8,6 +8,7 @@
 #include "texture/image_info.h"
 
 #include <cstddef>
+#include <memory>
 
 namespace halv::texture {
 
@@ -46,11 +47,12 @@ constexpr D3DFORMAT reportedFormat(D3DFORMAT format) {
 // palette, when not null, has exactly 256 entries in red, green, blue, alpha byte order; it is
 // set for D3DFMT_P8 and D3DFMT_A8P8 images.
 //
-// Ownership: the record owns its nextMip and nextFace chains; destroying (or release()-ing) the
-// head frees the whole tree and every block whose owns flag is set. A block whose owns flag is
-// clear points into the caller's file data (DDS surfaces are not copied) and stays valid only
-// as long as that data does. With loadPixels clear no pixel or palette block exists (both stay
-// null); DDS still builds its mip and face records so their count is known.
+// Ownership: the record owns its nextMip and nextFace chains and the blocks held in pixelBlock
+// and paletteBlock; destroying (or release()-ing) the head frees the whole tree. pixels and
+// palette point at those blocks, or, when no block is held, into the caller's file data (DDS
+// surfaces are not copied; a DDS palette is the head's, shared by every level), which stays
+// valid only as long as that data does. With loadPixels clear no pixel or palette block exists
+// (both stay null); DDS still builds its mip and face records so their count is known.
 //
 // The chains: the head is level 0 of the first face (or of the volume). nextMip of a level is
 // the next smaller level of the same face; nextFace is set only on the level-0 record of each
@@ -72,20 +74,29 @@ struct DecodedImage {
     UINT back = 0;
     UINT rowPitch = 0;
     UINT slicePitch = 0;
-    bool ownsPixels = false;
-    bool ownsPalette = false;
     // Set by the caller: when false a reader fills only the header fields and allocates no
     // pixel or palette block.
     bool loadPixels = false;
     D3DRESOURCETYPE resourceType = D3DRTYPE_TEXTURE;
     D3DXIMAGE_FILEFORMAT fileFormat = D3DXIFF_BMP;
-    DecodedImage* nextMip = nullptr;
-    DecodedImage* nextFace = nullptr;
+    std::unique_ptr<DecodedImage> nextMip;
+    std::unique_ptr<DecodedImage> nextFace;
+    // The blocks this record owns; pixels and palette point at them when they are set.
+    std::unique_ptr<BYTE[]> pixelBlock;
+    std::unique_ptr<PALETTEENTRY[]> paletteBlock;
 
     DecodedImage() = default;
-    ~DecodedImage();
     DecodedImage(const DecodedImage&) = delete;
     DecodedImage& operator=(const DecodedImage&) = delete;
+    DecodedImage(DecodedImage&&) noexcept = default;
+    DecodedImage& operator=(DecodedImage&&) noexcept = default;
+    ~DecodedImage() = default;
+
+    // Whether destroying the record frees the block that pixels / palette point at.
+    bool ownsPixels() const noexcept { return pixelBlock != nullptr && pixels == pixelBlock.get(); }
+    bool ownsPalette() const noexcept {
+        return paletteBlock != nullptr && palette == paletteBlock.get();
+    }
 
     // Frees the owned blocks and both chains and returns every field to its initial value,
     // except loadPixels, which the caller set.

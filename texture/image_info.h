@@ -1,5 +1,13 @@
 // The published description of an image file (D3DXIMAGE_INFO) and the query that fills it
 // without decoding pixels.
+//
+// Untrusted input: image files of any content may be described or decoded. The readers never
+// read past the given bytes and end malformed or truncated data with a result code (they are
+// fuzzed). The pixels of one decoded surface may take at most 1 GiB; a larger image fails
+// before its pixels are allocated, and so does a header claiming far more than its data can
+// hold, so memory and decoding time stay in proportion to the file's size (a JPEG may also
+// have at most 1000 scans). Texture sizes are further capped by the device's limits
+// (8192 x 8192 on the null device's default profile).
 #pragma once
 
 #include "base/result_codes.h"

@@ -1,6 +1,10 @@
 // Loading surfaces and volumes from memory or from other surfaces and volumes, converting
 // formats, colour-keying, dithering and resampling on the way (see Blit in
 // texture/pixel_codec.h for the strategies).
+//
+// Trusted input only: the source pointers, pitches, rectangles and palettes describe memory the
+// caller owns and vouches for; nothing here can check them. Untrusted image files go through
+// D3DXCreateTextureFromFileInMemoryEx (texture/texture_loader.h) instead.
 #pragma once
 
 #include "base/result_codes.h"

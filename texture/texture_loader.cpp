@@ -316,7 +316,7 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, LPCVOID data, UINT size
     const Target& filled = staging ? twin : created;
 
     const DecodedImage* face = &image;
-    for (UINT f = 0; f < faces && face != nullptr; ++f, face = face->nextFace) {
+    for (UINT f = 0; f < faces && face != nullptr; ++f, face = face->nextFace.get()) {
         const DecodedImage* record = face;
         for (UINT level = 0; level < textureLevels; ++level) {
             if (level >= imageLevels && generateLater) {
@@ -329,7 +329,7 @@ HRESULT CreateTextureFromImage(IDirect3DDevice9* device, LPCVOID data, UINT size
             }
             // Past the file's last level, the last one is resampled again.
             if (record->nextMip != nullptr) {
-                record = record->nextMip;
+                record = record->nextMip.get();
             }
         }
     }

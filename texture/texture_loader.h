@@ -2,6 +2,14 @@
 // size/level/format requirements a device imposes, the builder shared by 2D, cube and volume
 // textures, and mip-level generation.
 //
+// Untrusted input: image files of any content may be described or decoded. The readers never
+// read past the given bytes and end malformed or truncated data with a result code (they are
+// fuzzed). The pixels of one decoded surface may take at most 1 GiB; a larger image fails
+// before its pixels are allocated, and so does a header claiming far more than its data can
+// hold, so memory and decoding time stay in proportion to the file's size (a JPEG may also
+// have at most 1000 scans). Texture sizes are further capped by the device's limits
+// (8192 x 8192 on the null device's default profile).
+//
 //   IDirect3DTexture9* texture = nullptr;
 //   HRESULT hr = D3DXCreateTextureFromFileInMemoryEx(
 //       device, bytes, size, D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,

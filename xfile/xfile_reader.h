@@ -1,6 +1,14 @@
 // The .x file reader: D3DXFileCreate and the ID3DXFile, ID3DXFileEnumObject and ID3DXFileData
 // interfaces in their published slot order, the load-type constants and source records, and
 // the GUIDs of the standard templates.
+//
+// Untrusted input: files, memory blocks and resources of any content may be read. The reader
+// never reads past its input, and malformed, truncated or contradictory data ends in a result
+// code, never a crash (the readers are fuzzed). Limits: names and strings keep at most 511
+// characters; data objects nest at most 128 deep, templates 64; a compressed block expands to
+// at most 32,768 bytes; the memory a parse may take is bounded (64 MB plus 64 times the input
+// size by default), and a file that would need more fails with E_OUTOFMEMORY. A file name is
+// opened as given: the caller decides which files may be named.
 #pragma once
 
 #include "base/com.h"

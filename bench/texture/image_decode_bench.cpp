@@ -1,7 +1,8 @@
 // PNG decode time through LoadImageFromMemory against plain libpng reading the same file into
 // a buffer with no transforms (the floor the reader is measured against), and against libpng
 // asked for the same blue-first, 0xFF-filled rows the reader produces (what the wider output
-// itself costs).
+// itself costs). Also how long hostile files take to be turned down, and the process's peak
+// resident memory after them.
 #include "tests/texture/image_writers.h"
 #include "texture/image_decoder.h"
 
@@ -11,6 +12,8 @@
 #include <cstring>
 #include <map>
 #include <memory>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -118,6 +121,54 @@ void BM_PlainLibpngFloor(benchmark::State& state) {
     }
     setCounters(state, size);
 }
+
+// 64 bytes of RLE BMP claiming 32768 x 32767 pixels, ending the bitmap at once.
+Bytes hugeRunLengthBmp() {
+    halv::texture::testing::DibOptions options;
+    options.width = 32768;
+    options.height = 32767;
+    options.bitCount = 8;
+    options.compression = 1;
+    options.colourTable = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    options.coloursUsed = 2;
+    options.pixels = Bytes{std::byte{0}, std::byte{1}};
+    Bytes file = halv::texture::testing::makeBmp(options);
+    file.resize(64);
+    return file;
+}
+
+// A flat 2048 x 2048 grey progressive JPEG whose first AC scan, a few bytes of end-of-band
+// runs over the whole picture, is sent again 20000 times.
+Bytes repeatedScanJpeg() {
+    const Bytes flat = halv::texture::testing::writeJpeg(
+        2048, 2048, 1, 90, std::vector<std::uint8_t>(std::size_t{2048} * 2048, 128),
+        halv::texture::testing::JpegScans::kProgressive);
+    return halv::texture::testing::withRepeatedJpegScan(flat, 1, 20000);
+}
+
+// Argument: 0 the RLE BMP, 1 the JPEG. Run alone (--benchmark_filter) for a peak that is the
+// file's own.
+void BM_HostileFileIsTurnedDown(benchmark::State& state) {
+    const Bytes file = state.range(0) == 0 ? hugeRunLengthBmp() : repeatedScanJpeg();
+    HRESULT result = S_OK;
+    for (auto _ : state) {
+        halv::texture::DecodedImage image;
+        result = halv::texture::LoadImageFromMemory(&image, file.data(),
+                                                    static_cast<UINT>(file.size()), nullptr, true);
+        benchmark::DoNotOptimize(image.pixels);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["accepted"] = SUCCEEDED(result) ? 1 : 0;
+    state.counters["fileBytes"] = static_cast<double>(file.size());
+    state.counters["peakRssMB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+BENCHMARK(BM_HostileFileIsTurnedDown)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("file")
+    ->Unit(benchmark::kMillisecond);
 
 // Arguments: image size; for the libpng runs also 0 = no transforms (the floor), 1 = the
 // reader's blue-first, filled rows.

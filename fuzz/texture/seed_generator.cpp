@@ -76,6 +76,17 @@ std::vector<DibOptions> dibVariants() {
         core.colourTable.push_back({static_cast<std::uint8_t>(i * 16), 0, 0, 0});
     }
     variants.push_back(core);
+    // Runs into the row padding, as ImageMagick writes them, a delta and an early end.
+    DibOptions padded = dib(3, 3, 8, bytes({4, 1, 0, 0, 0, 3, 1, 0, 1, 0, 0, 0, 0, 2, 1, 0, 0, 1}));
+    padded.compression = 1;
+    padded.coloursUsed = 2;
+    padded.colourTable = rle8.colourTable;
+    variants.push_back(padded);
+    DibOptions padded4 = dib(5, 2, 4, bytes({6, 0x12, 0, 0, 0, 7, 0x34, 0x56, 0x70, 0, 0, 1}));
+    padded4.compression = 2;
+    padded4.coloursUsed = 2;
+    padded4.colourTable = rle8.colourTable;
+    variants.push_back(padded4);
     return variants;
 }
 
@@ -110,11 +121,20 @@ std::vector<Seed> seeds() {
 
     out.push_back({"jpg", "grey", writeJpeg(8, 8, 1, 90)});
     out.push_back({"jpg", "rgb", writeJpeg(16, 16, 3, 75)});
+    out.push_back({"jpg", "progressive", writeJpeg(24, 16, 3, 75, {}, JpegScans::kProgressive)});
+    out.push_back(
+        {"jpg", "progressive-grey", writeJpeg(16, 8, 1, 75, {}, JpegScans::kProgressive)});
+    out.push_back(
+        {"jpg", "scan-per-component", writeJpeg(16, 8, 3, 75, {}, JpegScans::kScanPerComponent)});
+    Bytes noEnd = writeJpeg(8, 8, 3, 75, {}, JpegScans::kProgressive);
+    noEnd.resize(noEnd.size() - 2);
+    out.push_back({"jpg", "progressive-no-end", noEnd});
 
     int index = 0;
     for (const DibOptions& options : dibVariants()) {
-        static const char* const kNames[] = {"rgb24", "rle8", "rle4",  "bitfields565",
-                                             "masks", "v5",   "mono1", "core4"};
+        static const char* const kNames[] = {"rgb24",       "rle8",       "rle4",  "bitfields565",
+                                             "masks",       "v5",         "mono1", "core4",
+                                             "rle8-padded", "rle4-padded"};
         out.push_back({"bmp", kNames[index], makeBmp(options)});
         out.push_back({"dib", kNames[index], makeDib(options)});
         ++index;

@@ -205,8 +205,15 @@ CallArguments& CallArguments::rect(const RECT* rect) {
     if (rect == nullptr) {
         text += "NULL";
     } else {
-        text += "{" + std::to_string(rect->left) + ", " + std::to_string(rect->top) + ", " +
-                std::to_string(rect->right) + ", " + std::to_string(rect->bottom) + "}";
+        // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about
+        // "literal" + std::string inside libstdc++.
+        const LONG sides[] = {rect->left, rect->top, rect->right, rect->bottom};
+        text += '{';
+        for (std::size_t i = 0; i < 4; ++i) {
+            text += i == 0 ? "" : ", ";
+            text += std::to_string(sides[i]);
+        }
+        text += '}';
     }
     values.push_back(rect == nullptr ? 0 : 1);
     return *this;

@@ -250,6 +250,8 @@ public:
     const DrawStats& stats() const noexcept { return mStats; }
     void resetStats() noexcept { mStats = DrawStats{}; }
     void setRenderingSkipped(bool skipped) noexcept { mSkipRendering = skipped; }
+    HRESULT beginPreparing() noexcept;
+    HRESULT endPreparing() noexcept;
     const DeviceStateSnapshot& state() const noexcept { return mState; }
     Renderer& renderer() const noexcept { return *mRenderer; }
 
@@ -312,6 +314,18 @@ private:
     bool mLogging = false;
     // Clear, draws and Present are checked and counted but not carried out.
     bool mSkipRendering = false;
+    // Between beginPreparing and endPreparing: what to restore, and draws only prepare.
+    struct PreparingSave {
+        DeviceStateSnapshot state;
+        std::array<base::ComRef<IDirect3DBaseTexture9>, DeviceStateSnapshot::kSamplerCount>
+            textures;
+        std::array<base::ComRef<VertexBuffer>, 16> streams;
+        base::ComRef<IndexBuffer> indices;
+        base::ComRef<VertexDeclaration> declaration;
+        bool inScene = false;
+        DrawStats stats;
+    };
+    std::unique_ptr<PreparingSave> mPreparing;
     std::vector<CallRecord> mLog;
     DrawStats mStats;
 };

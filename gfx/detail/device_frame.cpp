@@ -66,6 +66,40 @@ constexpr UINT kUserBufferMinimum = 64 * 1024;
 
 } // namespace
 
+HRESULT Device::beginPreparing() noexcept {
+    if (mPreparing) {
+        return D3DERR_INVALIDCALL;
+    }
+    return base::guardAllocation([this] {
+        auto save = std::make_unique<PreparingSave>();
+        save->state = mState;
+        save->textures = mTextures;
+        save->streams = mStreams;
+        save->indices = mIndices;
+        save->declaration = mDeclaration;
+        save->inScene = mInScene;
+        save->stats = mStats;
+        mPreparing = std::move(save);
+        return D3D_OK;
+    });
+}
+
+HRESULT Device::endPreparing() noexcept {
+    if (!mPreparing) {
+        return D3DERR_INVALIDCALL;
+    }
+    PreparingSave& save = *mPreparing;
+    std::swap(mState, save.state);
+    mTextures = save.textures;
+    mStreams = save.streams;
+    mIndices = save.indices;
+    mDeclaration = save.declaration;
+    mInScene = save.inScene;
+    mStats = save.stats;
+    mPreparing.reset();
+    return D3D_OK;
+}
+
 HRESULT Device::BeginScene() noexcept {
     if (logging()) {
         record("BeginScene", {});
@@ -140,7 +174,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     if (request.rects.empty()) {
         return D3D_OK;
     }
-    const HRESULT hr = mSkipRendering ? D3D_OK : mRenderer->clear(request);
+    const HRESULT hr = mSkipRendering || mPreparing ? D3D_OK : mRenderer->clear(request);
     if (SUCCEEDED(hr)) {
         ++mStats.clears;
     }
@@ -197,6 +231,9 @@ static bool streamsHold(const DrawRequest& request, std::uint64_t last) {
 }
 
 HRESULT Device::submitDraw(DrawRequest& request) noexcept {
+    if (mPreparing) {
+        return mSkipRendering ? D3D_OK : mRenderer->prepare(request);
+    }
     const HRESULT hr = mSkipRendering ? D3D_OK : mRenderer->draw(request);
     if (SUCCEEDED(hr)) {
         ++mStats.drawCalls;
@@ -449,7 +486,7 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (destWindowOverride != nullptr && destWindowOverride != mSwap.window) {
         return D3DERR_INVALIDCALL;
     }
-    const HRESULT hr = mSkipRendering ? D3D_OK : mRenderer->present();
+    const HRESULT hr = mSkipRendering || mPreparing ? D3D_OK : mRenderer->present();
     if (SUCCEEDED(hr)) {
         ++mStats.presents;
     }

@@ -44,6 +44,7 @@ const AdapterProfile& Direct3D::profile() noexcept {
             const GlBackend* backend = glBackend();
             if (mOptions.renderer != RendererKind::kNull && backend != nullptr) {
                 backend->describeAdapter(&mProfile.identifier);
+                mDriverProfile = true;
                 mProfile.useDesktopMode = mOptions.renderer != RendererKind::kHeadless;
             }
         }
@@ -191,7 +192,14 @@ HRESULT Direct3D::CheckDeviceMultiSampleType(UINT adapter, D3DDEVTYPE deviceType
     const bool surfaceKnown =
         isBackBufferColor(surfaceFormat) ||
         SUCCEEDED(formatSupport(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, surfaceFormat));
-    const DWORD supported = profile().multiSampleTypes | 1u;
+    DWORD supported = profile().multiSampleTypes;
+    // The GL driver's own counts: one that offers 4 samples but not 2 would draw 4 when
+    // asked for 2, and cost four times the memory and blending.
+    const GlBackend* backend = glBackend();
+    if (mDriverProfile && backend != nullptr) {
+        supported &= backend->sampleCounts(surfaceFormat);
+    }
+    supported |= 1u;
     bool available = false;
     if (multiSampleType == D3DMULTISAMPLE_NONMASKABLE) {
         available = (supported & ~1u) != 0;

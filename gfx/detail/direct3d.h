@@ -54,6 +54,8 @@ private:
     Direct3DOptions mOptions;
     AdapterProfile mProfile;
     bool mProfileReady = false;
+    // The profile describes the GL driver, which answers sample counts itself.
+    bool mDriverProfile = false;
 };
 
 bool isDisplayFormat(D3DFORMAT format) noexcept;

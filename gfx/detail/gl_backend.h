@@ -15,6 +15,10 @@ struct GlBackend {
     (bool headless, const SwapSetup& swap, std::unique_ptr<Renderer>* renderer) noexcept;
     // Fills in the adapter identity from the OpenGL driver; leaves it as it is without a context.
     void (*describeAdapter)(D3DADAPTER_IDENTIFIER9* identifier) noexcept;
+    // The sample counts the driver really offers for a back-buffer or depth format, bit n for
+    // n samples (a driver may round a count it lacks up to the next); all bits for a format it
+    // is not asked about, none without a context.
+    DWORD (*sampleCounts)(D3DFORMAT format) noexcept;
     // The desktop's size and refresh rate (0 when unknown); false without a display.
     bool (*desktopDisplayMode)(D3DDISPLAYMODE* mode) noexcept;
     // Whether the handle is a platform window a GL context can draw into.

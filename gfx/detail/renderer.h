@@ -72,7 +72,18 @@ public:
     virtual float maxPointSize() const noexcept = 0;
     virtual HRESULT clear(const ClearRequest& request) noexcept = 0;
     virtual HRESULT draw(const DrawRequest& request) noexcept = 0;
+    // Gets ready for draws like this one (uploads, programs, whatever the driver derives from
+    // the state) without drawing anything; nothing to do for a renderer without such costs.
+    virtual HRESULT prepare(const DrawRequest& /*request*/) noexcept { return D3D_OK; }
     virtual HRESULT present() noexcept = 0;
+    // Uploads a texture ahead of its first draw; nothing to do without a GPU copy.
+    virtual void preload(TextureBase& /*texture*/) noexcept {}
+    // The pixels of an uploaded texture's level, as the texture lays them out in memory (the
+    // texture let go of its own copy); D3DERR_NOTAVAILABLE where the renderer holds none.
+    virtual HRESULT readTextureLevel(TextureBase& /*texture*/, UINT /*face*/, UINT /*level*/,
+                                     std::byte* /*pixels*/) noexcept {
+        return D3DERR_NOTAVAILABLE;
+    }
     // A8R8G8B8, top row first.
     virtual HRESULT readBack(BackBufferImage* image) noexcept = 0;
 };

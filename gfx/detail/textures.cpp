@@ -139,6 +139,10 @@ HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc) noexcept {
 }
 
 HRESULT Surface::LockRect(D3DLOCKED_RECT* lockedRect, const RECT* rect, DWORD flags) noexcept {
+    if (lockedRect != nullptr && !mLocked && mContainer != nullptr &&
+        !mContainer->restoreSystemCopy()) {
+        return E_OUTOFMEMORY;
+    }
     if (lockedRect == nullptr || mLocked || mBits == nullptr ||
         !lockFlagsValid(flags, mDesc.Usage)) {
         return D3DERR_INVALIDCALL;
@@ -323,6 +327,53 @@ LevelView SurfaceTexture<Interface, kKind>::levelView(UINT face, UINT level) con
         return {};
     }
     return {level0->bits(), level0->desc().Width, level0->desc().Height, 1, level0->pitch(), 0};
+}
+
+template <class Interface, ObjectKind kKind>
+void TextureObject<Interface, kKind>::PreLoad() noexcept {
+    if (this->mPool == D3DPOOL_MANAGED) {
+        mDevice.get()->renderer().preload(*this);
+    }
+}
+
+template <class Interface, ObjectKind kKind>
+bool SurfaceTexture<Interface, kKind>::releaseSystemCopy() noexcept {
+    if (this->mPool != D3DPOOL_MANAGED || this->mReleased) {
+        return false;
+    }
+    for (const std::unique_ptr<Surface>& level : mSurfaces) {
+        if (level->locked()) {
+            return false;
+        }
+    }
+    for (const std::unique_ptr<Surface>& level : mSurfaces) {
+        level->releaseBits();
+    }
+    this->mReleased = true;
+    return true;
+}
+
+template <class Interface, ObjectKind kKind>
+bool SurfaceTexture<Interface, kKind>::restoreSystemCopy() noexcept {
+    if (!this->mReleased) {
+        return true;
+    }
+    Renderer& renderer = this->mDevice.get()->renderer();
+    for (std::size_t i = 0; i < mSurfaces.size(); ++i) {
+        Surface& level = *mSurfaces[i];
+        const auto face = static_cast<UINT>(i / this->mLevels);
+        const auto index = static_cast<UINT>(i % this->mLevels);
+        if (!level.allocate() ||
+            FAILED(renderer.readTextureLevel(*this, face, index, level.bits()))) {
+            // All or nothing: the renderer still holds every level.
+            for (const std::unique_ptr<Surface>& other : mSurfaces) {
+                other->releaseBits();
+            }
+            return false;
+        }
+    }
+    this->mReleased = false;
+    return true;
 }
 
 template class TextureObject<IDirect3DTexture9, ObjectKind::kTexture>;

@@ -82,6 +82,8 @@ public:
     const std::byte* bits() const noexcept { return mBits.get(); }
     // After a device-side write (UpdateSurface, StretchRect, ColorFill).
     void contentChanged() noexcept;
+    // Lets go of the memory (a texture level whose pixels the renderer holds).
+    void releaseBits() noexcept { mBits.reset(); }
 
 private:
     DeviceLink mDevice;
@@ -174,6 +176,15 @@ public:
     std::uint64_t contentVersion() const noexcept { return mContentVersion; }
     void contentChanged() noexcept { ++mContentVersion; }
 
+    // A managed texture whose pixels the renderer holds (uploaded, unchanged since) may let go
+    // of its levels' memory; the first access after that (a lock, a change) reads them back
+    // from the renderer. False, with nothing let go, for other pools and kinds and while a
+    // level is locked.
+    virtual bool releaseSystemCopy() noexcept { return false; }
+    // True when the levels' memory is there again (or was never let go).
+    virtual bool restoreSystemCopy() noexcept { return true; }
+    bool systemCopyReleased() const noexcept { return mReleased; }
+
     std::unique_ptr<GpuObject> gpu;
 
 protected:
@@ -197,6 +208,7 @@ protected:
     UINT mLevels;
     UINT mFaces;
     std::uint64_t mContentVersion = 1;
+    bool mReleased = false;
 };
 
 // Resource and base-texture methods for one texture interface.
@@ -231,7 +243,8 @@ public:
         return std::exchange(mPriority, priority);
     }
     DWORD GetPriority() noexcept override { return mPriority; }
-    void PreLoad() noexcept override {}
+    // A managed texture goes to the renderer now rather than at its first draw.
+    void PreLoad() noexcept override;
 
     // Only managed textures have a level of detail; the others answer 0.
     DWORD SetLOD(DWORD lod) noexcept override {
@@ -252,7 +265,12 @@ public:
         return D3D_OK;
     }
     D3DTEXTUREFILTERTYPE GetAutoGenFilterType() noexcept override { return mAutoGenFilter; }
-    void GenerateMipSubLevels() noexcept override { contentChanged(); }
+    void GenerateMipSubLevels() noexcept override {
+        // The renderer re-uploads the levels, so they must be here.
+        if (restoreSystemCopy()) {
+            contentChanged();
+        }
+    }
 
     Device* device() const noexcept { return mDevice.get(); }
 
@@ -281,6 +299,8 @@ template <class Interface, ObjectKind kKind>
 class SurfaceTexture : public TextureObject<Interface, kKind> {
 public:
     LevelView levelView(UINT face, UINT level) const noexcept override;
+    bool releaseSystemCopy() noexcept override;
+    bool restoreSystemCopy() noexcept override;
     Surface* surface(UINT face, UINT level) const noexcept {
         return face < this->mFaces && level < this->mLevels
                    ? mSurfaces[face * this->mLevels + level].get()

@@ -7,8 +7,11 @@
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <utility>
 
 namespace halv::gfx::detail {
 namespace {
@@ -18,6 +21,17 @@ constexpr int kRequiredGlVersion = 33;
 
 // Process-wide: the context made current last, so switching is done only when needed.
 const GlContext* gCurrent = nullptr;
+
+// Process-wide: a headless context that answered the driver questions before any device was
+// made, kept for the first headless device instead of making a second one. Never destroyed
+// at exit, when the driver may already be gone, as the display is not.
+GlContext* gSpareHeadless = nullptr;
+
+void keepSpare(std::unique_ptr<GlContext> context) {
+    if (gSpareHeadless == nullptr) {
+        gSpareHeadless = context.release();
+    }
+}
 
 struct EglDisplay {
     EGLDisplay display = EGL_NO_DISPLAY;
@@ -129,6 +143,10 @@ private:
 } // namespace
 
 HRESULT createHeadlessContext(std::unique_ptr<GlContext>* context) noexcept {
+    if (gSpareHeadless != nullptr) {
+        context->reset(std::exchange(gSpareHeadless, nullptr));
+        return (*context)->makeCurrent() ? D3D_OK : D3DERR_NOTAVAILABLE;
+    }
     EGLDisplay display = surfacelessDisplay();
     if (display == EGL_NO_DISPLAY) {
         return D3DERR_NOTAVAILABLE;
@@ -162,6 +180,8 @@ HRESULT createWindowContext(HWND window, int swapInterval,
     if (sdl == nullptr) {
         return D3DERR_INVALIDCALL;
     }
+    // A device on a window has no use for the headless context of the driver questions.
+    delete std::exchange(gSpareHeadless, nullptr);
     // Every failure below lets go of the window again.
     struct Pin {
         SDL_Window* window;
@@ -220,6 +240,7 @@ bool headlessDriverStrings(GlDriverStrings* strings) noexcept {
             } catch (const std::bad_alloc&) {
                 probe.available = false;
             }
+            keepSpare(std::move(context));
         }
     }
     if (!probe.available) {
@@ -231,6 +252,52 @@ bool headlessDriverStrings(GlDriverStrings* strings) noexcept {
         return false;
     }
     return true;
+}
+
+std::uint32_t headlessSampleCounts(GLenum internalFormat) noexcept {
+    struct Answer {
+        GLenum format;
+        std::uint32_t counts;
+    };
+    // Process-wide: the few formats asked about, each asked once.
+    static Answer answers[8];
+    static int answered = 0;
+    for (int i = 0; i < answered; ++i) {
+        if (answers[i].format == internalFormat) {
+            return answers[i].counts;
+        }
+    }
+    std::unique_ptr<GlContext> context;
+    if (FAILED(createHeadlessContext(&context))) {
+        return 0;
+    }
+    std::uint32_t counts = 0;
+    if (epoxy_gl_version() >= 42 || epoxy_has_gl_extension("GL_ARB_internalformat_query")) {
+        GLint number = 0;
+        glGetInternalformativ(GL_RENDERBUFFER, internalFormat, GL_NUM_SAMPLE_COUNTS, 1, &number);
+        GLint samples[32] = {};
+        number = std::min(number, static_cast<GLint>(std::size(samples)));
+        if (number > 0) {
+            glGetInternalformativ(GL_RENDERBUFFER, internalFormat, GL_SAMPLES, number, samples);
+        }
+        for (GLint i = 0; i < number; ++i) {
+            if (samples[i] > 1 && samples[i] < 32) {
+                counts |= 1u << samples[i];
+            }
+        }
+    } else {
+        // Without the query every count up to the maximum is taken as offered.
+        GLint maxSamples = 0;
+        glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+        for (GLint n = 2; n <= std::min(maxSamples, 16); ++n) {
+            counts |= 1u << n;
+        }
+    }
+    keepSpare(std::move(context));
+    if (answered < static_cast<int>(std::size(answers))) {
+        answers[answered++] = {internalFormat, counts};
+    }
+    return counts;
 }
 
 } // namespace halv::gfx::detail

@@ -4,6 +4,9 @@
 #include "base/result_codes.h"
 #include "base/win_types.h"
 
+#include <epoxy/gl.h>
+
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -37,7 +40,13 @@ struct GlDriverStrings {
     std::string version;
 };
 
-// The driver behind headless contexts, asked once per process; false without GL.
+// The driver behind headless contexts, asked once per process; false without GL. The context
+// that asked is kept for the next createHeadlessContext: a context is costly to make.
 bool headlessDriverStrings(GlDriverStrings* strings) noexcept;
+
+// The sample counts the headless driver offers for a renderbuffer of `internalFormat`
+// (glGetInternalformativ), as a mask with bit n set for n samples; 0 without GL. Asked once
+// per format and process.
+std::uint32_t headlessSampleCounts(GLenum internalFormat) noexcept;
 
 } // namespace halv::gfx::detail

@@ -6,6 +6,7 @@
 #include "gfx/detail/device.h"
 #include "gfx/detail/state_tables.h"
 #include "gfx/gl/gl_context.h"
+#include "gfx/gl/gl_state_cache.h"
 #include "gfx/gl/shaders.h"
 
 #include <epoxy/gl.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -30,6 +32,8 @@ struct GlFormat {
     GLint swizzle[4];
     // glGenerateMipmap can fill its levels (it must be colour-renderable).
     bool renderable;
+    // GL keeps every bit of the texture's memory, so that reading it back gives it again.
+    bool exact = false;
 };
 
 constexpr GLint kR = GL_RED;
@@ -45,15 +49,20 @@ bool glFormatFor(D3DFORMAT format, GlFormat* out) {
     switch (format) {
     case D3DFMT_A8R8G8B8:
         *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_X8R8G8B8:
-        *out = {GL_RGB8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, {kR, kG, kB, k1}, true};
+        // Four bytes kept, the fourth read as 1: the texture can be read back whole.
+        *out = {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, {kR, kG, kB, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A8B8G8R8:
         *out = {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_X8B8G8R8:
-        *out = {GL_RGB8, GL_RGBA, GL_UNSIGNED_BYTE, {kR, kG, kB, k1}, true};
+        *out = {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, {kR, kG, kB, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_R5G6B5:
         *out = {GL_RGB5, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, {kR, kG, kB, k1}, false};
@@ -87,33 +96,42 @@ bool glFormatFor(D3DFORMAT format, GlFormat* out) {
         return true;
     case D3DFMT_A2B10G10R10:
         *out = {GL_RGB10_A2, GL_RGBA, GL_UNSIGNED_INT_2_10_10_10_REV, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A2R10G10B10:
         *out = {GL_RGB10_A2, GL_BGRA, GL_UNSIGNED_INT_2_10_10_10_REV, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_G16R16:
         *out = {GL_RG16, GL_RG, GL_UNSIGNED_SHORT, {kR, kG, k1, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A16B16G16R16:
         *out = {GL_RGBA16, GL_RGBA, GL_UNSIGNED_SHORT, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_R16F:
         *out = {GL_R16F, GL_RED, GL_HALF_FLOAT, {kR, k1, k1, k1}, true};
         return true;
     case D3DFMT_G16R16F:
         *out = {GL_RG16F, GL_RG, GL_HALF_FLOAT, {kR, kG, k1, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A16B16G16R16F:
         *out = {GL_RGBA16F, GL_RGBA, GL_HALF_FLOAT, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     case D3DFMT_R32F:
         *out = {GL_R32F, GL_RED, GL_FLOAT, {kR, k1, k1, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_G32R32F:
         *out = {GL_RG32F, GL_RG, GL_FLOAT, {kR, kG, k1, k1}, true};
+        out->exact = true;
         return true;
     case D3DFMT_A32B32G32R32F:
         *out = {GL_RGBA32F, GL_RGBA, GL_FLOAT, {kR, kG, kB, kA}, true};
+        out->exact = true;
         return true;
     default:
         return false;
@@ -124,16 +142,19 @@ bool glFormatFor(D3DFORMAT format, GlFormat* out) {
 
 class GlBuffer final : public GpuObject {
 public:
-    GlBuffer(GlContext* context, GLuint bufferName)
+    GlBuffer(GlContext* context, GlStateCache* cache, GLuint bufferName)
         : mContext(context)
+        , mCache(cache)
         , name(bufferName) {}
     ~GlBuffer() override {
         mContext->makeCurrent();
         glDeleteBuffers(1, &name);
+        mCache->forgetBuffer(name);
     }
 
 private:
     GlContext* mContext;
+    GlStateCache* mCache;
 
 public:
     GLuint name;
@@ -141,17 +162,20 @@ public:
 
 class GlTexture final : public GpuObject {
 public:
-    GlTexture(GlContext* context, GLuint textureName, GLenum textureTarget)
+    GlTexture(GlContext* context, GlStateCache* cache, GLuint textureName, GLenum textureTarget)
         : mContext(context)
+        , mCache(cache)
         , name(textureName)
         , target(textureTarget) {}
     ~GlTexture() override {
         mContext->makeCurrent();
         glDeleteTextures(1, &name);
+        mCache->forgetTexture(name);
     }
 
 private:
     GlContext* mContext;
+    GlStateCache* mCache;
 
 public:
     GLuint name;
@@ -379,14 +403,87 @@ void GLAPIENTRY logDebugMessage(GLenum /*source*/, GLenum /*type*/, GLuint /*id*
 void checkGl(const char* where) {
 #ifndef NDEBUG
     for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
-        const std::string line =
-            std::string("gfx: GL error 0x") + std::to_string(error) + " after " + where + "\n";
-        OutputDebugStringA(line.c_str());
+        char line[160];
+        std::snprintf(line, sizeof(line), "gfx: GL error 0x%04X after %s\n",
+                      static_cast<unsigned>(error), where);
+        OutputDebugStringA(line);
     }
 #else
     (void)where;
 #endif
 }
+
+// --- Program variants ----------------------------------------------------------------------
+
+// The switches of the uniform block that pick code paths, compiled into a program as KEY_*
+// constants. Values past what the shaders tell apart are folded together.
+struct ProgramKey {
+    std::uint8_t colorSources[4];
+    std::uint8_t lighting[4];
+    std::uint8_t vertexHas[4];
+    std::uint8_t vertexMode[4];
+    std::uint8_t colorStage[4];
+    std::uint8_t alphaStage[4];
+    std::uint8_t pixel[4];
+
+    bool operator==(const ProgramKey&) const = default;
+};
+
+std::uint8_t narrow(GLint value, GLint limit) {
+    return static_cast<std::uint8_t>(value < 0 || value > limit ? limit : value);
+}
+
+// From the uniform block of the draw, so the program and the block never disagree.
+ProgramKey programKeyOf(const UniformBlock& block) {
+    ProgramKey key{};
+    for (int i = 0; i < 4; ++i) {
+        // Sources above 2 read the material, as 0 does.
+        key.colorSources[i] = narrow(block.colorSources[i], 3);
+        key.lighting[i] = narrow(block.lighting[i], 1);
+        key.vertexHas[i] = narrow(block.vertexHas[i], 1);
+        // Operations past the last one and selectors' unused bits fall to the defaults.
+        const bool operation = i == 0;
+        key.colorStage[i] = operation ? narrow(block.colorStage[i], 27)
+                                      : static_cast<std::uint8_t>(block.colorStage[i] & 63);
+        key.alphaStage[i] = operation ? narrow(block.alphaStage[i], 27)
+                                      : static_cast<std::uint8_t>(block.alphaStage[i] & 63);
+    }
+    key.vertexMode[0] = narrow(block.vertexMode[0], 1);
+    key.vertexMode[1] = narrow(block.vertexMode[1], 8);
+    key.vertexMode[2] = narrow(block.vertexMode[2], 1);
+    key.vertexMode[3] = narrow(block.vertexMode[3], 1);
+    key.pixel[0] = narrow(block.pixel[0], 3);
+    key.pixel[1] = narrow(block.pixel[1], 1);
+    key.pixel[2] = narrow(block.pixel[2], 8);
+    key.pixel[3] = block.target[3] != 0.0f ? 1 : 0;
+    return key;
+}
+
+std::string keyDefinitions(const ProgramKey& key) {
+    std::string text;
+    const auto define = [&text](const char* name, const std::uint8_t(&values)[4]) {
+        char line[96];
+        std::snprintf(line, sizeof(line), "#define %s %d, %d, %d, %d\n", name, values[0], values[1],
+                      values[2], values[3]);
+        text += line;
+    };
+    define("KEY_COLOR_SOURCES", key.colorSources);
+    define("KEY_LIGHTING", key.lighting);
+    define("KEY_VERTEX_HAS", key.vertexHas);
+    define("KEY_VERTEX_MODE", key.vertexMode);
+    define("KEY_COLOR_STAGE", key.colorStage);
+    define("KEY_ALPHA_STAGE", key.alphaStage);
+    define("KEY_PIXEL", key.pixel);
+    return text;
+}
+
+// One linked program of the fixed-function shaders, checked by `finish` before its first use.
+struct Program {
+    ProgramKey key{};
+    GLuint name = 0;
+    bool finished = false;
+    bool linked = false;
+};
 
 // --- The renderer --------------------------------------------------------------------------
 
@@ -403,25 +500,37 @@ public:
     float maxPointSize() const noexcept override { return mMaxPointSize; }
     HRESULT clear(const ClearRequest& request) noexcept override;
     HRESULT draw(const DrawRequest& request) noexcept override;
+    HRESULT prepare(const DrawRequest& request) noexcept override;
     HRESULT present() noexcept override;
+    void preload(TextureBase& texture) noexcept override;
+    HRESULT readTextureLevel(TextureBase& texture, UINT face, UINT level,
+                             std::byte* pixels) noexcept override;
     HRESULT readBack(BackBufferImage* image) noexcept override;
 
 private:
-    [[nodiscard]] bool buildProgram() noexcept;
+    [[nodiscard]] bool buildUniformBuffer() noexcept;
     [[nodiscard]] bool buildFramebuffers() noexcept;
+    // The program of `key`, started when new; null when it cannot be had.
+    Program* programFor(const ProgramKey& key) noexcept;
+    [[nodiscard]] bool finish(Program& program) noexcept;
     GLuint bufferFor(BufferStorage& storage, bool dynamic) noexcept;
     GlTexture* textureFor(TextureBase& texture) noexcept;
     void applyFixedState(const DeviceStateSnapshot& state) noexcept;
     void applySampler(const DeviceStateSnapshot& state) noexcept;
     void fillUniforms(const DrawRequest& request, int textureKind, UniformBlock* block) noexcept;
     void bindAttributes(const DrawRequest& request) noexcept;
+    // Binds everything the draw reads; false when its program cannot be had.
+    [[nodiscard]] bool bindDraw(const DrawRequest& request) noexcept;
+    void submit(const DrawRequest& request) noexcept;
     // Leaves the single-sample image of the back buffer in the read framebuffer.
     GLuint resolvedFramebuffer() noexcept;
-    void setEnabled(GLenum capability, bool enabled, int slot) noexcept;
 
     std::unique_ptr<GlContext> mContext;
     SwapSetup mSwap;
-    GLuint mProgram = 0;
+    GlStateCache mState;
+    // Few: one per combination of switches the program's user draws with.
+    std::vector<Program> mPrograms;
+    std::size_t mLastProgram = 0;
     GLuint mUniformBuffer = 0;
     GLuint mVertexArray = 0;
     GLuint mSampler = 0;
@@ -440,27 +549,8 @@ private:
     // What was last handed to GL, so unchanged state costs no calls.
     UniformBlock mUniforms{};
     bool mUniformsValid = false;
-    static constexpr int kCapabilitySlots = 8;
-    int mEnabled[kCapabilitySlots];
-    struct AppliedState {
-        bool valid = false;
-        DWORD cull = 0;
-        DWORD fill = 0;
-        DWORD zFunc = 0;
-        DWORD zWrite = 0;
-        DWORD colorWrite = 0;
-        DWORD blend[6] = {};
-        DWORD blendOpAlpha = 0;
-        DWORD blendFactor = 0;
-        D3DVIEWPORT9 viewport{};
-        RECT scissor{};
-        DWORD stencil[12] = {};
-        DWORD depthBias = 0;
-    } mApplied;
     std::array<DWORD, DeviceStateSnapshot::kSamplerStateCount> mSamplerState{};
     bool mSamplerValid = false;
-    int mBoundKind = 0;
-    GLuint mBoundTexture = 0;
 };
 
 GlRenderer::~GlRenderer() {
@@ -470,7 +560,9 @@ GlRenderer::~GlRenderer() {
     if (mFrameFence != nullptr) {
         glDeleteSync(mFrameFence);
     }
-    glDeleteProgram(mProgram);
+    for (const Program& program : mPrograms) {
+        glDeleteProgram(program.name);
+    }
     glDeleteBuffers(1, &mUniformBuffer);
     glDeleteVertexArrays(1, &mVertexArray);
     glDeleteSamplers(1, &mSampler);
@@ -485,13 +577,26 @@ HRESULT GlRenderer::initialise() noexcept {
     if (!mContext->makeCurrent()) {
         return D3DERR_NOTAVAILABLE;
     }
-    std::fill(std::begin(mEnabled), std::end(mEnabled), -1);
     mMirrorClamp =
         epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge");
     GLfloat pointRange[2] = {1.0f, 1.0f};
     glGetFloatv(GL_POINT_SIZE_RANGE, pointRange);
     mMaxPointSize = pointRange[1];
-    if (!buildProgram() || !buildFramebuffers()) {
+    if (!buildUniformBuffer() || !buildFramebuffers()) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    // The program of a fresh device's states: it proves that the shaders compile here and that
+    // the block's layout is ours.
+    ProgramKey first{};
+    first.lighting[0] = 1;
+    first.colorStage[0] = D3DTOP_MODULATE;
+    first.colorStage[1] = D3DTA_TEXTURE;
+    first.colorStage[3] = D3DTA_CURRENT;
+    first.alphaStage[0] = D3DTOP_SELECTARG1;
+    first.alphaStage[1] = D3DTA_TEXTURE;
+    first.alphaStage[3] = D3DTA_CURRENT;
+    Program* program = programFor(first);
+    if (program == nullptr || !finish(*program)) {
         return D3DERR_NOTAVAILABLE;
     }
     glGenVertexArrays(1, &mVertexArray);
@@ -511,70 +616,94 @@ HRESULT GlRenderer::initialise() noexcept {
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
+    mState.bindFramebuffer(mFramebuffer);
     checkGl("initialise");
     return D3D_OK;
 }
 
-bool GlRenderer::buildProgram() noexcept {
-    const auto compile = [](GLenum kind, const char* source) -> GLuint {
-        const GLuint shader = glCreateShader(kind);
-        glShaderSource(shader, 1, &source, nullptr);
-        glCompileShader(shader);
-        GLint ok = GL_FALSE;
-        glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-        if (ok != GL_TRUE) {
-            char log[2048] = {};
-            glGetShaderInfoLog(shader, sizeof(log) - 1, nullptr, log);
-            OutputDebugStringA("gfx: shader does not compile:\n");
-            OutputDebugStringA(log);
-            glDeleteShader(shader);
-            return 0;
+bool GlRenderer::buildUniformBuffer() noexcept {
+    glGenBuffers(1, &mUniformBuffer);
+    mState.bindUniformBuffer(mUniformBuffer);
+    glBufferData(GL_UNIFORM_BUFFER, sizeof(UniformBlock), nullptr, GL_DYNAMIC_DRAW);
+    glBindBufferBase(GL_UNIFORM_BUFFER, 0, mUniformBuffer);
+    return mUniformBuffer != 0;
+}
+
+Program* GlRenderer::programFor(const ProgramKey& key) noexcept {
+    if (mLastProgram < mPrograms.size() && mPrograms[mLastProgram].key == key) {
+        return &mPrograms[mLastProgram];
+    }
+    for (std::size_t i = 0; i < mPrograms.size(); ++i) {
+        if (mPrograms[i].key == key) {
+            mLastProgram = i;
+            return &mPrograms[i];
         }
+    }
+    std::string definitions;
+    try {
+        definitions = keyDefinitions(key);
+        mPrograms.reserve(mPrograms.size() + 1);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    // The text differs only in its definitions, so the driver's shader cache keeps one entry
+    // per variant from run to run.
+    const auto compile = [&definitions](GLenum kind, const char* body) {
+        const GLuint shader = glCreateShader(kind);
+        const char* parts[] = {"#version 330 core\n", definitions.c_str(), kFixedFunctionCommon,
+                               body};
+        glShaderSource(shader, 4, parts, nullptr);
+        glCompileShader(shader);
         return shader;
     };
     const GLuint vertex = compile(GL_VERTEX_SHADER, kFixedFunctionVertexShader);
     const GLuint fragment = compile(GL_FRAGMENT_SHADER, kFixedFunctionFragmentShader);
-    if (vertex == 0 || fragment == 0) {
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
-        return false;
-    }
-    mProgram = glCreateProgram();
-    glAttachShader(mProgram, vertex);
-    glAttachShader(mProgram, fragment);
-    glLinkProgram(mProgram);
+    Program program;
+    program.key = key;
+    program.name = glCreateProgram();
+    glAttachShader(program.name, vertex);
+    glAttachShader(program.name, fragment);
+    glLinkProgram(program.name);
+    // Flagged for deletion; they go with the program.
     glDeleteShader(vertex);
     glDeleteShader(fragment);
+    mPrograms.push_back(program);
+    mLastProgram = mPrograms.size() - 1;
+    return &mPrograms.back();
+}
+
+bool GlRenderer::finish(Program& program) noexcept {
+    if (program.finished) {
+        return program.linked;
+    }
+    program.finished = true;
     GLint ok = GL_FALSE;
-    glGetProgramiv(mProgram, GL_LINK_STATUS, &ok);
+    glGetProgramiv(program.name, GL_LINK_STATUS, &ok);
     if (ok != GL_TRUE) {
         char log[2048] = {};
-        glGetProgramInfoLog(mProgram, sizeof(log) - 1, nullptr, log);
+        glGetProgramInfoLog(program.name, sizeof(log) - 1, nullptr, log);
         OutputDebugStringA("gfx: shader program does not link:\n");
         OutputDebugStringA(log);
         return false;
     }
-    const GLuint block = glGetUniformBlockIndex(mProgram, "FixedFunction");
-    GLint blockSize = 0;
+    const GLuint block = glGetUniformBlockIndex(program.name, "FixedFunction");
     if (block == GL_INVALID_INDEX) {
         return false;
     }
-    glGetActiveUniformBlockiv(mProgram, block, GL_UNIFORM_BLOCK_DATA_SIZE, &blockSize);
+    GLint blockSize = 0;
+    glGetActiveUniformBlockiv(program.name, block, GL_UNIFORM_BLOCK_DATA_SIZE, &blockSize);
     // The C++ mirror must match what the compiler laid out.
     if (blockSize != static_cast<GLint>(sizeof(UniformBlock))) {
         OutputDebugStringA("gfx: uniform block layout differs from UniformBlock\n");
         return false;
     }
-    glUniformBlockBinding(mProgram, block, 0);
-    glGenBuffers(1, &mUniformBuffer);
-    glBindBuffer(GL_UNIFORM_BUFFER, mUniformBuffer);
-    glBufferData(GL_UNIFORM_BUFFER, sizeof(UniformBlock), nullptr, GL_DYNAMIC_DRAW);
-    glBindBufferBase(GL_UNIFORM_BUFFER, 0, mUniformBuffer);
-    glUseProgram(mProgram);
-    glUniform1i(glGetUniformLocation(mProgram, "uTexture2D"), 0);
-    glUniform1i(glGetUniformLocation(mProgram, "uTextureCube"), 1);
-    glUniform1i(glGetUniformLocation(mProgram, "uTextureVolume"), 2);
+    glUniformBlockBinding(program.name, block, 0);
+    mState.useProgram(program.name);
+    // Unused samplers are compiled out of a variant: their locations are -1, which GL skips.
+    glUniform1i(glGetUniformLocation(program.name, "uTexture2D"), 0);
+    glUniform1i(glGetUniformLocation(program.name, "uTextureCube"), 1);
+    glUniform1i(glGetUniformLocation(program.name, "uTextureVolume"), 2);
+    program.linked = true;
     return true;
 }
 
@@ -589,7 +718,7 @@ bool GlRenderer::buildFramebuffers() noexcept {
     const auto height = static_cast<GLsizei>(mSwap.height);
 
     glGenFramebuffers(1, &mFramebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
+    mState.bindFramebuffer(mFramebuffer);
     glGenRenderbuffers(1, &mColorBuffer);
     glBindRenderbuffer(GL_RENDERBUFFER, mColorBuffer);
     glRenderbufferStorageMultisample(GL_RENDERBUFFER, mSamples, colorFormat, width, height);
@@ -622,7 +751,7 @@ bool GlRenderer::buildFramebuffers() noexcept {
     }
     if (mSamples > 0) {
         glGenFramebuffers(1, &mResolveFramebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, mResolveFramebuffer);
+        mState.bindFramebuffer(mResolveFramebuffer);
         glGenRenderbuffers(1, &mResolveBuffer);
         glBindRenderbuffer(GL_RENDERBUFFER, mResolveBuffer);
         glRenderbufferStorage(GL_RENDERBUFFER, colorFormat, width, height);
@@ -632,7 +761,7 @@ bool GlRenderer::buildFramebuffers() noexcept {
             return false;
         }
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
+    mState.bindFramebuffer(mFramebuffer);
     return true;
 }
 
@@ -651,49 +780,43 @@ void GlRenderer::describe(RendererInfo* info) const {
     info->glslVersion = text(GL_SHADING_LANGUAGE_VERSION);
 }
 
-void GlRenderer::setEnabled(GLenum capability, bool enabled, int slot) noexcept {
-    if (mEnabled[slot] != static_cast<int>(enabled)) {
-        mEnabled[slot] = enabled ? 1 : 0;
-        if (enabled) {
-            glEnable(capability);
-        } else {
-            glDisable(capability);
-        }
-    }
-}
-
 HRESULT GlRenderer::clear(const ClearRequest& request) noexcept {
     if (!mContext->makeCurrent()) {
         return D3DERR_DEVICELOST;
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
+    mState.bindFramebuffer(mFramebuffer);
     GLbitfield mask = 0;
     if ((request.flags & D3DCLEAR_TARGET) != 0) {
-        float color[4];
-        colorToFloats(request.color, color);
-        glClearColor(color[0], color[1], color[2], color[3]);
+        std::array<float, 4> color;
+        colorToFloats(request.color, color.data());
+        mState.clearColor(color);
         // The colour write mask does not apply to clears.
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        mState.colorMask(true, true, true, true);
         mask |= GL_COLOR_BUFFER_BIT;
     }
     if ((request.flags & D3DCLEAR_ZBUFFER) != 0) {
-        glClearDepth(request.z);
-        glDepthMask(GL_TRUE);
+        mState.clearDepth(request.z);
+        mState.depthMask(true);
         mask |= GL_DEPTH_BUFFER_BIT;
     }
     if ((request.flags & D3DCLEAR_STENCIL) != 0 && mHasStencil) {
-        glClearStencil(static_cast<GLint>(request.stencil));
-        glStencilMask(0xFFFFFFFF);
+        mState.clearStencil(static_cast<GLint>(request.stencil));
+        mState.stencilMask(0xFFFFFFFF);
         mask |= GL_STENCIL_BUFFER_BIT;
     }
-    setEnabled(GL_SCISSOR_TEST, true, 3);
+    // A clear of the whole target needs no scissor, which lets the driver clear it outright.
+    const bool whole = request.rects.size() == 1 && request.rects[0].left == 0 &&
+                       request.rects[0].top == 0 &&
+                       request.rects[0].right == static_cast<LONG>(mSwap.width) &&
+                       request.rects[0].bottom == static_cast<LONG>(mSwap.height);
+    mState.enable(GlCapability::kScissorTest, !whole);
     for (const RECT& rect : request.rects) {
-        glScissor(rect.left, static_cast<GLint>(mSwap.height) - rect.bottom, rect.right - rect.left,
-                  rect.bottom - rect.top);
+        if (!whole) {
+            mState.scissor(rect.left, static_cast<GLint>(mSwap.height) - rect.bottom,
+                           rect.right - rect.left, rect.bottom - rect.top);
+        }
         glClear(mask);
     }
-    // Masks and scissor are the draws' again.
-    mApplied.valid = false;
     checkGl("clear");
     return D3D_OK;
 }
@@ -706,20 +829,20 @@ GLuint GlRenderer::bufferFor(BufferStorage& storage, bool dynamic) noexcept {
     if (gpu == nullptr) {
         GLuint name = 0;
         glGenBuffers(1, &name);
-        gpu = new (std::nothrow) GlBuffer(mContext.get(), name);
+        gpu = new (std::nothrow) GlBuffer(mContext.get(), &mState, name);
         if (gpu == nullptr) {
             glDeleteBuffers(1, &name);
             return 0;
         }
         storage.gpu.reset(gpu);
-        glBindBuffer(GL_ARRAY_BUFFER, name);
+        mState.bindArrayBuffer(name);
         glBufferData(GL_ARRAY_BUFFER, storage.length(), storage.bytes(),
                      dynamic ? GL_STREAM_DRAW : GL_STATIC_DRAW);
         storage.takeDirtyRange(&begin, &end, &discarded);
         return name;
     }
     if (storage.takeDirtyRange(&begin, &end, &discarded)) {
-        glBindBuffer(GL_ARRAY_BUFFER, gpu->name);
+        mState.bindArrayBuffer(gpu->name);
         if (discarded || (begin == 0 && end == storage.length())) {
             // A fresh store lets the driver keep the old one for draws still in flight.
             glBufferData(GL_ARRAY_BUFFER, storage.length(), storage.bytes(),
@@ -742,7 +865,7 @@ GlTexture* GlRenderer::textureFor(TextureBase& texture) noexcept {
         }
         GLuint name = 0;
         glGenTextures(1, &name);
-        gpu = new (std::nothrow) GlTexture(mContext.get(), name, target);
+        gpu = new (std::nothrow) GlTexture(mContext.get(), &mState, name, target);
         if (gpu == nullptr) {
             glDeleteTextures(1, &name);
             return nullptr;
@@ -758,10 +881,11 @@ GlTexture* GlRenderer::textureFor(TextureBase& texture) noexcept {
     if (!gpu->usable) {
         return gpu;
     }
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(gpu->target, gpu->name);
-    mBoundTexture = 0;
-    mBoundKind = 0;
+    // Uploads use the unit of the texture's kind, where a draw binds it next anyway.
+    const GLuint unit = gpu->target == GL_TEXTURE_2D         ? 0
+                        : gpu->target == GL_TEXTURE_CUBE_MAP ? 1
+                                                             : 2;
+    mState.bindTexture(unit, gpu->target, gpu->name);
     glTexParameteriv(gpu->target, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
     for (UINT face = 0; face < texture.faces(); ++face) {
         for (UINT level = 0; level < texture.levels(); ++level) {
@@ -792,7 +916,37 @@ GlTexture* GlRenderer::textureFor(TextureBase& texture) noexcept {
     glTexParameteri(gpu->target, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(gpu->target, GL_TEXTURE_MAX_LEVEL, lastLevel);
     checkGl("texture upload");
+    // The driver holds the pixels now; a managed texture's own copy would only double them.
+    if (format.exact && gpu->target != GL_TEXTURE_3D) {
+        texture.releaseSystemCopy();
+    }
     return gpu;
+}
+
+void GlRenderer::preload(TextureBase& texture) noexcept {
+    if (mContext->makeCurrent()) {
+        textureFor(texture);
+    }
+}
+
+HRESULT GlRenderer::readTextureLevel(TextureBase& texture, UINT face, UINT level,
+                                     std::byte* pixels) noexcept {
+    if (!mContext->makeCurrent()) {
+        return D3DERR_DEVICELOST;
+    }
+    auto* gpu = static_cast<GlTexture*>(texture.gpu.get());
+    GlFormat format;
+    if (gpu == nullptr || !gpu->usable || gpu->version != texture.contentVersion() ||
+        !glFormatFor(texture.format(), &format) || !format.exact) {
+        return D3DERR_NOTAVAILABLE;
+    }
+    const GLuint unit = gpu->target == GL_TEXTURE_2D ? 0 : 1;
+    mState.bindTexture(unit, gpu->target, gpu->name);
+    const GLenum target =
+        gpu->target == GL_TEXTURE_CUBE_MAP ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : gpu->target;
+    glGetTexImage(target, static_cast<GLint>(level), format.format, format.type, pixels);
+    checkGl("texture read back");
+    return D3D_OK;
 }
 
 void GlRenderer::applySampler(const DeviceStateSnapshot& state) noexcept {
@@ -831,112 +985,75 @@ void GlRenderer::applySampler(const DeviceStateSnapshot& state) noexcept {
 
 void GlRenderer::applyFixedState(const DeviceStateSnapshot& state) noexcept {
     const auto& rs = state.renderStates;
-    setEnabled(GL_DEPTH_TEST, rs[D3DRS_ZENABLE] != D3DZB_FALSE && mDepthBuffer != 0, 0);
-    setEnabled(GL_BLEND, rs[D3DRS_ALPHABLENDENABLE] != FALSE, 1);
-    setEnabled(GL_CULL_FACE, rs[D3DRS_CULLMODE] != D3DCULL_NONE, 2);
-    setEnabled(GL_SCISSOR_TEST, rs[D3DRS_SCISSORTESTENABLE] != FALSE, 3);
-    setEnabled(GL_STENCIL_TEST, rs[D3DRS_STENCILENABLE] != FALSE && mHasStencil, 4);
-    setEnabled(GL_MULTISAMPLE, rs[D3DRS_MULTISAMPLEANTIALIAS] != FALSE, 5);
+    mState.enable(GlCapability::kDepthTest, rs[D3DRS_ZENABLE] != D3DZB_FALSE && mDepthBuffer != 0);
+    mState.enable(GlCapability::kBlend, rs[D3DRS_ALPHABLENDENABLE] != FALSE);
+    mState.enable(GlCapability::kCullFace, rs[D3DRS_CULLMODE] != D3DCULL_NONE);
+    mState.enable(GlCapability::kScissorTest, rs[D3DRS_SCISSORTESTENABLE] != FALSE);
+    mState.enable(GlCapability::kStencilTest, rs[D3DRS_STENCILENABLE] != FALSE && mHasStencil);
+    mState.enable(GlCapability::kMultisample, rs[D3DRS_MULTISAMPLEANTIALIAS] != FALSE);
     const bool biased = rs[D3DRS_DEPTHBIAS] != 0 || rs[D3DRS_SLOPESCALEDEPTHBIAS] != 0;
-    setEnabled(GL_POLYGON_OFFSET_FILL, biased, 6);
+    mState.enable(GlCapability::kPolygonOffsetFill, biased);
 
-    AppliedState& applied = mApplied;
-    const bool all = !applied.valid;
-    applied.valid = true;
-    if (all || applied.cull != rs[D3DRS_CULLMODE]) {
-        applied.cull = rs[D3DRS_CULLMODE];
-        // Counter-clockwise culling keeps clockwise triangles: they are the front faces.
-        glFrontFace(applied.cull == D3DCULL_CW ? GL_CCW : GL_CW);
-        glCullFace(GL_BACK);
-    }
-    if (all || applied.fill != rs[D3DRS_FILLMODE]) {
-        applied.fill = rs[D3DRS_FILLMODE];
-        const GLenum mode = applied.fill == D3DFILL_POINT       ? GL_POINT
-                            : applied.fill == D3DFILL_WIREFRAME ? GL_LINE
-                                                                : GL_FILL;
-        glPolygonMode(GL_FRONT_AND_BACK, mode);
-    }
-    if (all || applied.zFunc != rs[D3DRS_ZFUNC]) {
-        applied.zFunc = rs[D3DRS_ZFUNC];
-        glDepthFunc(compareFunction(applied.zFunc));
-    }
-    if (all || applied.zWrite != rs[D3DRS_ZWRITEENABLE]) {
-        applied.zWrite = rs[D3DRS_ZWRITEENABLE];
-        glDepthMask(applied.zWrite != FALSE ? GL_TRUE : GL_FALSE);
-    }
-    if (all || applied.colorWrite != rs[D3DRS_COLORWRITEENABLE]) {
-        applied.colorWrite = rs[D3DRS_COLORWRITEENABLE];
-        const DWORD bits = applied.colorWrite;
-        glColorMask((bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0);
-    }
-    const DWORD blend[6] = {rs[D3DRS_SRCBLEND],      rs[D3DRS_DESTBLEND],
-                            rs[D3DRS_BLENDOP],       rs[D3DRS_SEPARATEALPHABLENDENABLE],
-                            rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA]};
-    const DWORD blendOpAlpha = rs[D3DRS_BLENDOPALPHA];
-    if (all || !std::equal(std::begin(blend), std::end(blend), std::begin(applied.blend)) ||
-        applied.blendFactor != rs[D3DRS_BLENDFACTOR] || applied.blendOpAlpha != blendOpAlpha) {
-        std::copy(std::begin(blend), std::end(blend), std::begin(applied.blend));
-        applied.blendFactor = rs[D3DRS_BLENDFACTOR];
-        applied.blendOpAlpha = blendOpAlpha;
-        GLenum source = GL_ONE;
-        GLenum destination = GL_ZERO;
-        blendFactors(blend[0], blend[1], &source, &destination);
-        GLenum alphaSource = source;
-        GLenum alphaDestination = destination;
-        GLenum alphaEquation = blendEquation(blend[2]);
-        if (blend[3] != FALSE) {
-            blendFactors(blend[4], blend[5], &alphaSource, &alphaDestination);
-            alphaEquation = blendEquation(blendOpAlpha);
+    // Counter-clockwise culling keeps clockwise triangles: they are the front faces (GL culls
+    // its back faces, the default).
+    mState.frontFace(rs[D3DRS_CULLMODE] == D3DCULL_CW ? GL_CCW : GL_CW);
+    const DWORD fill = rs[D3DRS_FILLMODE];
+    mState.polygonMode(fill == D3DFILL_POINT       ? GL_POINT
+                       : fill == D3DFILL_WIREFRAME ? GL_LINE
+                                                   : GL_FILL);
+    mState.depthFunc(compareFunction(rs[D3DRS_ZFUNC]));
+    mState.depthMask(rs[D3DRS_ZWRITEENABLE] != FALSE);
+    const DWORD bits = rs[D3DRS_COLORWRITEENABLE];
+    mState.colorMask((bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0);
+
+    if (rs[D3DRS_ALPHABLENDENABLE] != FALSE) {
+        GlBlend blend;
+        blendFactors(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &blend.source, &blend.destination);
+        blend.alphaSource = blend.source;
+        blend.alphaDestination = blend.destination;
+        blend.equation = blendEquation(rs[D3DRS_BLENDOP]);
+        blend.alphaEquation = blend.equation;
+        if (rs[D3DRS_SEPARATEALPHABLENDENABLE] != FALSE) {
+            blendFactors(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &blend.alphaSource,
+                         &blend.alphaDestination);
+            blend.alphaEquation = blendEquation(rs[D3DRS_BLENDOPALPHA]);
         }
-        glBlendFuncSeparate(source, destination, alphaSource, alphaDestination);
-        glBlendEquationSeparate(blendEquation(blend[2]), alphaEquation);
-        float factor[4];
-        colorToFloats(applied.blendFactor, factor);
-        glBlendColor(factor[0], factor[1], factor[2], factor[3]);
+        colorToFloats(rs[D3DRS_BLENDFACTOR], blend.color.data());
+        mState.blend(blend);
     }
-    if (biased && (all || applied.depthBias != rs[D3DRS_DEPTHBIAS])) {
-        applied.depthBias = rs[D3DRS_DEPTHBIAS];
+    if (biased) {
         // DEPTHBIAS is in depth-range units; GL counts in steps of the 16-bit buffer.
-        glPolygonOffset(floatFromBits(rs[D3DRS_SLOPESCALEDEPTHBIAS]),
-                        floatFromBits(rs[D3DRS_DEPTHBIAS]) * 65535.0f);
+        mState.polygonOffset(floatFromBits(rs[D3DRS_SLOPESCALEDEPTHBIAS]),
+                             floatFromBits(rs[D3DRS_DEPTHBIAS]) * 65535.0f);
     }
     const D3DVIEWPORT9& viewport = state.viewport;
-    if (all || std::memcmp(&applied.viewport, &viewport, sizeof(viewport)) != 0) {
-        applied.viewport = viewport;
-        glViewport(static_cast<GLint>(viewport.X),
-                   static_cast<GLint>(mSwap.height - viewport.Y - viewport.Height),
-                   static_cast<GLsizei>(viewport.Width), static_cast<GLsizei>(viewport.Height));
-        glDepthRange(viewport.MinZ, viewport.MaxZ);
-    }
-    if (rs[D3DRS_SCISSORTESTENABLE] != FALSE &&
-        (all || std::memcmp(&applied.scissor, &state.scissorRect, sizeof(RECT)) != 0)) {
-        applied.scissor = state.scissorRect;
+    mState.viewport(static_cast<GLint>(viewport.X),
+                    static_cast<GLint>(mSwap.height - viewport.Y - viewport.Height),
+                    static_cast<GLsizei>(viewport.Width), static_cast<GLsizei>(viewport.Height));
+    mState.depthRange(viewport.MinZ, viewport.MaxZ);
+    if (rs[D3DRS_SCISSORTESTENABLE] != FALSE) {
         const RECT& r = state.scissorRect;
-        glScissor(r.left, static_cast<GLint>(mSwap.height) - r.bottom, r.right - r.left,
-                  r.bottom - r.top);
+        mState.scissor(r.left, static_cast<GLint>(mSwap.height) - r.bottom, r.right - r.left,
+                       r.bottom - r.top);
     }
     if (mHasStencil && rs[D3DRS_STENCILENABLE] != FALSE) {
-        const DWORD stencil[12] = {
-            rs[D3DRS_STENCILFUNC],      rs[D3DRS_STENCILREF],          rs[D3DRS_STENCILMASK],
-            rs[D3DRS_STENCILFAIL],      rs[D3DRS_STENCILZFAIL],        rs[D3DRS_STENCILPASS],
-            rs[D3DRS_STENCILWRITEMASK], rs[D3DRS_TWOSIDEDSTENCILMODE], rs[D3DRS_CCW_STENCILFUNC],
-            rs[D3DRS_CCW_STENCILFAIL],  rs[D3DRS_CCW_STENCILZFAIL],    rs[D3DRS_CCW_STENCILPASS]};
-        if (all ||
-            !std::equal(std::begin(stencil), std::end(stencil), std::begin(applied.stencil))) {
-            std::copy(std::begin(stencil), std::end(stencil), std::begin(applied.stencil));
-            const auto reference = static_cast<GLint>(stencil[1]);
-            // Clockwise triangles are the front faces (see the cull setup).
-            glStencilFuncSeparate(GL_FRONT, compareFunction(stencil[0]), reference, stencil[2]);
-            glStencilOpSeparate(GL_FRONT, stencilOperation(stencil[3]),
-                                stencilOperation(stencil[4]), stencilOperation(stencil[5]));
-            const bool twoSided = stencil[7] != FALSE;
-            glStencilFuncSeparate(GL_BACK, compareFunction(twoSided ? stencil[8] : stencil[0]),
-                                  reference, stencil[2]);
-            glStencilOpSeparate(GL_BACK, stencilOperation(twoSided ? stencil[9] : stencil[3]),
-                                stencilOperation(twoSided ? stencil[10] : stencil[4]),
-                                stencilOperation(twoSided ? stencil[11] : stencil[5]));
-            glStencilMask(stencil[6]);
+        const auto reference = static_cast<GLint>(rs[D3DRS_STENCILREF]);
+        const GLuint mask = rs[D3DRS_STENCILMASK];
+        const GlStencilFace front = {compareFunction(rs[D3DRS_STENCILFUNC]),
+                                     reference,
+                                     mask,
+                                     stencilOperation(rs[D3DRS_STENCILFAIL]),
+                                     stencilOperation(rs[D3DRS_STENCILZFAIL]),
+                                     stencilOperation(rs[D3DRS_STENCILPASS])};
+        GlStencilFace back = front;
+        if (rs[D3DRS_TWOSIDEDSTENCILMODE] != FALSE) {
+            back.function = compareFunction(rs[D3DRS_CCW_STENCILFUNC]);
+            back.fail = stencilOperation(rs[D3DRS_CCW_STENCILFAIL]);
+            back.depthFail = stencilOperation(rs[D3DRS_CCW_STENCILZFAIL]);
+            back.pass = stencilOperation(rs[D3DRS_CCW_STENCILPASS]);
         }
+        mState.stencil(front, back);
+        mState.stencilMask(rs[D3DRS_STENCILWRITEMASK]);
     }
 }
 
@@ -1054,6 +1171,61 @@ void GlRenderer::fillUniforms(const DrawRequest& request, int textureKind,
     colorToFloats(stage[D3DTSS_CONSTANT], block->stageConstant);
 }
 
+// How GL reads one declared vertex element; false for types it has no reading of.
+bool attributeFormat(BYTE type, GlAttributeSource* source) {
+    switch (type) {
+    case D3DDECLTYPE_FLOAT1:
+    case D3DDECLTYPE_FLOAT2:
+    case D3DDECLTYPE_FLOAT3:
+    case D3DDECLTYPE_FLOAT4:
+        source->size = type - D3DDECLTYPE_FLOAT1 + 1;
+        source->type = GL_FLOAT;
+        return true;
+    case D3DDECLTYPE_D3DCOLOR:
+        // Bytes B, G, R, A: GL's BGRA size gives them back as red, green, blue, alpha.
+        source->size = GL_BGRA;
+        source->type = GL_UNSIGNED_BYTE;
+        source->normalised = GL_TRUE;
+        return true;
+    case D3DDECLTYPE_UBYTE4:
+    case D3DDECLTYPE_UBYTE4N:
+        source->size = 4;
+        source->type = GL_UNSIGNED_BYTE;
+        source->normalised = type == D3DDECLTYPE_UBYTE4N;
+        return true;
+    case D3DDECLTYPE_SHORT2:
+    case D3DDECLTYPE_SHORT4:
+    case D3DDECLTYPE_SHORT2N:
+    case D3DDECLTYPE_SHORT4N:
+        source->size = type == D3DDECLTYPE_SHORT4 || type == D3DDECLTYPE_SHORT4N ? 4 : 2;
+        source->type = GL_SHORT;
+        source->normalised = type == D3DDECLTYPE_SHORT2N || type == D3DDECLTYPE_SHORT4N;
+        return true;
+    case D3DDECLTYPE_USHORT2N:
+    case D3DDECLTYPE_USHORT4N:
+        source->size = type == D3DDECLTYPE_USHORT4N ? 4 : 2;
+        source->type = GL_UNSIGNED_SHORT;
+        source->normalised = GL_TRUE;
+        return true;
+    case D3DDECLTYPE_UDEC3:
+        source->size = 4;
+        source->type = GL_UNSIGNED_INT_2_10_10_10_REV;
+        return true;
+    case D3DDECLTYPE_DEC3N:
+        source->size = 4;
+        source->type = GL_INT_2_10_10_10_REV;
+        source->normalised = GL_TRUE;
+        return true;
+    case D3DDECLTYPE_FLOAT16_2:
+    case D3DDECLTYPE_FLOAT16_4:
+        source->size = type == D3DDECLTYPE_FLOAT16_4 ? 4 : 2;
+        source->type = GL_HALF_FLOAT;
+        return true;
+    default:
+        return false;
+    }
+}
+
 void GlRenderer::bindAttributes(const DrawRequest& request) noexcept {
     const VertexLayout& layout = *request.layout;
     const DWORD texCoordSet = request.state->stageStates[0][D3DTSS_TEXCOORDINDEX] & 0xFFFF;
@@ -1064,80 +1236,25 @@ void GlRenderer::bindAttributes(const DrawRequest& request) noexcept {
         layout.find(D3DDECLUSAGE_COLOR, 1),
         layout.find(D3DDECLUSAGE_TEXCOORD, static_cast<BYTE>(std::min<DWORD>(texCoordSet, 15))),
         layout.find(D3DDECLUSAGE_PSIZE, 0)};
+    static_assert(kAttributeCount == GlStateCache::kAttributeCount);
     for (GLuint location = 0; location < kAttributeCount; ++location) {
         const D3DVERTEXELEMENT9* element = byLocation[location];
-        if (element == nullptr) {
-            glDisableVertexAttribArray(location);
-            // A missing texture coordinate set reads (0, 0); a missing normal is zero.
-            glVertexAttrib4f(location, 0.0f, 0.0f, 0.0f, 1.0f);
+        GlAttributeSource source;
+        if (element == nullptr || !attributeFormat(element->Type, &source)) {
+            mState.constantAttribute(location);
             continue;
         }
         const StreamBinding& stream = request.streams[element->Stream];
-        const GLuint buffer =
+        source.buffer =
             bufferFor(stream.buffer->storage, (stream.buffer->usage() & D3DUSAGE_DYNAMIC) != 0);
-        glBindBuffer(GL_ARRAY_BUFFER, buffer);
-        const auto* offset = reinterpret_cast<const void*>(
-            static_cast<std::uintptr_t>(stream.offset) + element->Offset);
-        const auto stride = static_cast<GLsizei>(stream.stride);
-        switch (element->Type) {
-        case D3DDECLTYPE_FLOAT1:
-        case D3DDECLTYPE_FLOAT2:
-        case D3DDECLTYPE_FLOAT3:
-        case D3DDECLTYPE_FLOAT4:
-            glVertexAttribPointer(location, element->Type - D3DDECLTYPE_FLOAT1 + 1, GL_FLOAT,
-                                  GL_FALSE, stride, offset);
-            break;
-        case D3DDECLTYPE_D3DCOLOR:
-            // Bytes B, G, R, A: GL's BGRA size gives them back as red, green, blue, alpha.
-            glVertexAttribPointer(location, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, offset);
-            break;
-        case D3DDECLTYPE_UBYTE4:
-        case D3DDECLTYPE_UBYTE4N:
-            glVertexAttribPointer(location, 4, GL_UNSIGNED_BYTE,
-                                  element->Type == D3DDECLTYPE_UBYTE4N, stride, offset);
-            break;
-        case D3DDECLTYPE_SHORT2:
-        case D3DDECLTYPE_SHORT4:
-        case D3DDECLTYPE_SHORT2N:
-        case D3DDECLTYPE_SHORT4N: {
-            const bool four =
-                element->Type == D3DDECLTYPE_SHORT4 || element->Type == D3DDECLTYPE_SHORT4N;
-            const bool normalised =
-                element->Type == D3DDECLTYPE_SHORT2N || element->Type == D3DDECLTYPE_SHORT4N;
-            glVertexAttribPointer(location, four ? 4 : 2, GL_SHORT, normalised, stride, offset);
-            break;
-        }
-        case D3DDECLTYPE_USHORT2N:
-        case D3DDECLTYPE_USHORT4N:
-            glVertexAttribPointer(location, element->Type == D3DDECLTYPE_USHORT4N ? 4 : 2,
-                                  GL_UNSIGNED_SHORT, GL_TRUE, stride, offset);
-            break;
-        case D3DDECLTYPE_UDEC3:
-            glVertexAttribPointer(location, 4, GL_UNSIGNED_INT_2_10_10_10_REV, GL_FALSE, stride,
-                                  offset);
-            break;
-        case D3DDECLTYPE_DEC3N:
-            glVertexAttribPointer(location, 4, GL_INT_2_10_10_10_REV, GL_TRUE, stride, offset);
-            break;
-        case D3DDECLTYPE_FLOAT16_2:
-        case D3DDECLTYPE_FLOAT16_4:
-            glVertexAttribPointer(location, element->Type == D3DDECLTYPE_FLOAT16_4 ? 4 : 2,
-                                  GL_HALF_FLOAT, GL_FALSE, stride, offset);
-            break;
-        default:
-            glDisableVertexAttribArray(location);
-            continue;
-        }
-        glEnableVertexAttribArray(location);
+        source.stride = static_cast<GLsizei>(stream.stride);
+        source.offset = static_cast<std::uintptr_t>(stream.offset) + element->Offset;
+        mState.attribute(location, source);
     }
 }
 
-HRESULT GlRenderer::draw(const DrawRequest& request) noexcept {
-    if (!mContext->makeCurrent()) {
-        return D3DERR_DEVICELOST;
-    }
-    glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
-
+bool GlRenderer::bindDraw(const DrawRequest& request) noexcept {
+    mState.bindFramebuffer(mFramebuffer);
     int textureKind = 0;
     if (TextureBase* texture = request.textures[0]; texture != nullptr) {
         GlTexture* gpu = textureFor(*texture);
@@ -1145,12 +1262,7 @@ HRESULT GlRenderer::draw(const DrawRequest& request) noexcept {
             textureKind = gpu->target == GL_TEXTURE_2D         ? 1
                           : gpu->target == GL_TEXTURE_CUBE_MAP ? 2
                                                                : 3;
-            if (mBoundKind != textureKind || mBoundTexture != gpu->name) {
-                glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(textureKind - 1));
-                glBindTexture(gpu->target, gpu->name);
-                mBoundKind = textureKind;
-                mBoundTexture = gpu->name;
-            }
+            mState.bindTexture(static_cast<GLuint>(textureKind - 1), gpu->target, gpu->name);
             applySampler(*request.state);
         }
     }
@@ -1158,21 +1270,31 @@ HRESULT GlRenderer::draw(const DrawRequest& request) noexcept {
 
     UniformBlock block;
     fillUniforms(request, textureKind, &block);
+    Program* program = programFor(programKeyOf(block));
+    if (program == nullptr || !finish(*program)) {
+        return false;
+    }
+    mState.useProgram(program->name);
     if (!mUniformsValid || std::memcmp(&block, &mUniforms, sizeof(block)) != 0) {
         mUniforms = block;
         mUniformsValid = true;
-        glBindBuffer(GL_UNIFORM_BUFFER, mUniformBuffer);
+        mState.bindUniformBuffer(mUniformBuffer);
         glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof(block), &block);
     }
-
     bindAttributes(request);
+    if (request.indexed) {
+        IndexBuffer* indices = request.indices;
+        mState.bindElementBuffer(
+            bufferFor(indices->storage, (indices->usage() & D3DUSAGE_DYNAMIC) != 0));
+    }
+    return true;
+}
+
+void GlRenderer::submit(const DrawRequest& request) noexcept {
     const GLenum mode = primitiveMode(request.type);
     const auto count = static_cast<GLsizei>(request.elementCount);
     if (request.indexed) {
         IndexBuffer* indices = request.indices;
-        const GLuint buffer =
-            bufferFor(indices->storage, (indices->usage() & D3DUSAGE_DYNAMIC) != 0);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
         const GLenum type = indices->indexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
         const auto* offset = reinterpret_cast<const void*>(
             static_cast<std::uintptr_t>(request.startIndex) * indices->indexSize());
@@ -1182,7 +1304,33 @@ HRESULT GlRenderer::draw(const DrawRequest& request) noexcept {
     } else {
         glDrawArrays(mode, static_cast<GLint>(request.startVertex), count);
     }
+}
+
+HRESULT GlRenderer::draw(const DrawRequest& request) noexcept {
+    if (!mContext->makeCurrent()) {
+        return D3DERR_DEVICELOST;
+    }
+    if (bindDraw(request)) {
+        submit(request);
+    }
     checkGl("draw");
+    return D3D_OK;
+}
+
+HRESULT GlRenderer::prepare(const DrawRequest& request) noexcept {
+    if (!mContext->makeCurrent()) {
+        return D3DERR_DEVICELOST;
+    }
+    // Everything a real draw sets up: uploads, the program, and (through a draw that the
+    // scissor test keeps off every pixel) whatever the driver derives from the state, such as
+    // the code a software rasteriser generates for it. The first real draw then costs what
+    // later ones do.
+    if (bindDraw(request)) {
+        mState.enable(GlCapability::kScissorTest, true);
+        mState.scissor(0, 0, 0, 0);
+        submit(request);
+    }
+    checkGl("prepare");
     return D3D_OK;
 }
 
@@ -1192,10 +1340,9 @@ GLuint GlRenderer::resolvedFramebuffer() noexcept {
     }
     const auto width = static_cast<GLint>(mSwap.width);
     const auto height = static_cast<GLint>(mSwap.height);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, mFramebuffer);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, mResolveFramebuffer);
-    glDisable(GL_SCISSOR_TEST);
-    mEnabled[3] = 0;
+    mState.bindReadFramebuffer(mFramebuffer);
+    mState.bindDrawFramebuffer(mResolveFramebuffer);
+    mState.enable(GlCapability::kScissorTest, false);
     glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     return mResolveFramebuffer;
 }
@@ -1211,15 +1358,13 @@ HRESULT GlRenderer::present() noexcept {
         const GLuint source = resolvedFramebuffer();
         const auto width = static_cast<GLint>(mSwap.width);
         const auto height = static_cast<GLint>(mSwap.height);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glDisable(GL_SCISSOR_TEST);
-        mEnabled[3] = 0;
+        mState.bindReadFramebuffer(source);
+        mState.bindDrawFramebuffer(0);
+        mState.enable(GlCapability::kScissorTest, false);
         // The back buffer is stretched over the client area, as a windowed present does.
         glBlitFramebuffer(0, 0, width, height, 0, 0, windowWidth, windowHeight, GL_COLOR_BUFFER_BIT,
                           windowWidth == width && windowHeight == height ? GL_NEAREST : GL_LINEAR);
         mContext->swapBuffers();
-        glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
     } else {
         // Without a window nothing paces the frames, and a software rasteriser would queue
         // them (and their memory) without bound. As a swap chain does, keep one frame in
@@ -1249,11 +1394,10 @@ HRESULT GlRenderer::readBack(BackBufferImage* image) noexcept {
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, resolvedFramebuffer());
+    mState.bindReadFramebuffer(resolvedFramebuffer());
     // 8_8_8_8_REV with BGRA puts blue in the low byte: each pixel reads as 0xAARRGGBB.
     glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_BGRA,
                  GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, mFramebuffer);
     // GL's first row is the bottom one.
     for (UINT y = 0; y < height; ++y) {
         std::copy_n(rows.data() + static_cast<std::size_t>(height - 1 - y) * width, width,

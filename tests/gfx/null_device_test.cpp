@@ -386,6 +386,55 @@ TEST(NullDevice, SceneAndPresentOrder) {
     EXPECT_EQ(stats.presents, 1u);
 }
 
+TEST(NullDevice, PreparingPutsEveryStateAndBindingBack) {
+    auto device = makeNullDevice();
+    ComRef<IDirect3DVertexBuffer9> kept;
+    ComRef<IDirect3DVertexBuffer9> passing;
+    for (auto* buffer : {&kept, &passing}) {
+        ASSERT_EQ(
+            device->CreateVertexBuffer(48, 0, D3DFVF_XYZ, D3DPOOL_MANAGED, buffer->put(), nullptr),
+            D3D_OK);
+    }
+    ASSERT_EQ(device->SetStreamSource(0, kept.get(), 0, 12), D3D_OK);
+    ASSERT_EQ(device->SetFVF(D3DFVF_XYZ), D3D_OK);
+    DeviceStateSnapshot before;
+    ASSERT_EQ(captureState(device.get(), &before), D3D_OK);
+
+    EXPECT_EQ(endPreparing(device.get()), D3DERR_INVALIDCALL);
+    ASSERT_EQ(beginPreparing(device.get()), D3D_OK);
+    EXPECT_EQ(beginPreparing(device.get()), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->SetStreamSource(0, passing.get(), 0, 12), D3D_OK);
+    ASSERT_EQ(device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE), D3D_OK);
+    ASSERT_EQ(device->SetFVF(D3DFVF_XYZ), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
+    ASSERT_EQ(device->LightEnable(3, TRUE), D3D_OK);
+    // Draws are still checked.
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 3, 1), D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->EndScene(), D3D_OK);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(endPreparing(device.get()), D3D_OK);
+
+    DeviceStateSnapshot after;
+    ASSERT_EQ(captureState(device.get(), &after), D3D_OK);
+    EXPECT_TRUE(stateDifferences(before, after).empty());
+    ComRef<IDirect3DVertexBuffer9> bound;
+    UINT offset = 0;
+    UINT stride = 0;
+    ASSERT_EQ(device->GetStreamSource(0, bound.put(), &offset, &stride), D3D_OK);
+    EXPECT_EQ(bound.get(), kept.get());
+    DrawStats stats;
+    ASSERT_EQ(getDrawStats(device.get(), &stats), D3D_OK);
+    EXPECT_EQ(stats.drawCalls, 0u);
+    EXPECT_EQ(stats.scenes, 0u);
+    EXPECT_EQ(stats.presents, 0u);
+    // Drawing goes on from the state put back.
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    ASSERT_EQ(device->EndScene(), D3D_OK);
+}
+
 TEST(NullDevice, ClearChecksItsArguments) {
     auto device = makeNullDevice();
     EXPECT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);

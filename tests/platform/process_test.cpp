@@ -6,8 +6,9 @@
 #include <csignal>
 #include <thread>
 
-#include <pthread.h>
-#include <sched.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace halv::platform {
 namespace {
@@ -45,31 +46,36 @@ TEST(CommandLine, GetCommandLineWAndArgumentsFollowTheProcess) {
     EXPECT_EQ(processArguments().size(), 3u);
 }
 
-int policyOfThisThread() {
-    int policy = -1;
-    sched_param parameters = {};
-    pthread_getschedparam(pthread_self(), &policy, &parameters);
-    return policy;
+int niceOfThisThread() {
+    return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
 }
 
-TEST(SetThreadPriority, IdleMovesTheCallingThreadToSchedIdle) {
-    // On a thread of its own: an unprivileged thread cannot come back from SCHED_IDLE.
-    int policy = -1;
+TEST(SetThreadPriority, IdleGivesOnlyTheCallingThreadNice19) {
+    // On a thread of its own: an unprivileged thread cannot raise its priority again.
+    const int processNice = niceOfThisThread();
+    int nice = -100;
     BOOL result = FALSE;
     BOOL refused = TRUE;
     BOOL foreign = TRUE;
+    BOOL normalAgain = TRUE;
     std::thread worker([&] {
         refused = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
         foreign = SetThreadPriority(nullptr, THREAD_PRIORITY_IDLE);
         result = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
-        policy = policyOfThisThread();
+        nice = niceOfThisThread();
+        normalAgain = SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
     });
     worker.join();
     EXPECT_EQ(result, TRUE);
-    EXPECT_EQ(policy, SCHED_IDLE);
+    EXPECT_EQ(nice, 19);
     EXPECT_EQ(refused, FALSE);
     EXPECT_EQ(foreign, FALSE);
-    EXPECT_EQ(policyOfThisThread(), SCHED_OTHER);
+    // Only with the privilege to raise priorities (root) does the way back work.
+    if (geteuid() != 0) {
+        EXPECT_EQ(normalAgain, FALSE);
+    }
+    EXPECT_EQ(niceOfThisThread(), processNice);
+    EXPECT_EQ(startingNice(), processNice);
 }
 
 TEST(Termination, RequestIsTakenOnce) {
@@ -80,16 +86,31 @@ TEST(Termination, RequestIsTakenOnce) {
     EXPECT_FALSE(takeTerminationRequest());
 }
 
-TEST(Termination, SignalsSetTheRequestInsteadOfEndingTheProcess) {
+bool readable(int descriptor) {
+    pollfd entry = {descriptor, POLLIN, 0};
+    return poll(&entry, 1, 0) == 1 && (entry.revents & POLLIN) != 0;
+}
+
+TEST(Termination, SignalsSetTheRequestAndWakeTheDescriptorInsteadOfEndingTheProcess) {
     installTerminationHandlers();
-    for (int signal : {SIGTERM, SIGINT}) {
+    const int descriptor = terminationSignalDescriptor();
+    ASSERT_GE(descriptor, 0);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signal);
+        EXPECT_FALSE(readable(descriptor));
         ASSERT_EQ(raise(signal), 0);
         EXPECT_TRUE(takeTerminationRequest());
+        EXPECT_TRUE(readable(descriptor));
+        char byte = 0;
+        EXPECT_EQ(read(descriptor, &byte, 1), 1);
     }
+    // A second install keeps the same descriptor.
+    installTerminationHandlers();
+    EXPECT_EQ(terminationSignalDescriptor(), descriptor);
     // The test runner's own handling comes back for the rest of the run.
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
 }
 
 } // namespace

@@ -141,6 +141,159 @@ TEST_F(Win32WindowTest, PopupCoveringTheScreenIsFullScreen) {
     EXPECT_FALSE(mSystem.window(full)->visible);
 }
 
+// A desktop whose primary monitor is not the top left one: a 640x480 monitor at the desktop's
+// origin, the primary 800x600 one right of it and 100 lower, a third 1024x768 one below both.
+const std::vector<MonitorArea> kThreeMonitors = {
+    {640, 100, 800, 600}, {0, 0, 640, 480}, {0, 700, 1024, 768}};
+
+TEST_F(Win32WindowTest, MonitorsAreInScreenCoordinatesAroundThePrimaryOne) {
+    mSystem.setMonitors(kThreeMonitors);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 800);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 600);
+    EXPECT_EQ(GetSystemMetrics(SM_CMONITORS), 3);
+    EXPECT_EQ(GetSystemMetrics(SM_XVIRTUALSCREEN), -640);
+    EXPECT_EQ(GetSystemMetrics(SM_YVIRTUALSCREEN), -100);
+    EXPECT_EQ(GetSystemMetrics(SM_CXVIRTUALSCREEN), 1440);
+    EXPECT_EQ(GetSystemMetrics(SM_CYVIRTUALSCREEN), 1468);
+
+    struct Found {
+        RECT enumerated;
+        MONITORINFO info;
+    };
+    std::vector<Found> found;
+    const auto collect = [](HMONITOR monitor, HDC, RECT* area, LPARAM data) -> BOOL {
+        Found entry = {*area, {}};
+        entry.info.cbSize = sizeof(MONITORINFO);
+        EXPECT_EQ(GetMonitorInfoW(monitor, &entry.info), TRUE);
+        reinterpret_cast<std::vector<Found>*>(data)->push_back(entry);
+        return TRUE;
+    };
+    ASSERT_EQ(EnumDisplayMonitors(nullptr, nullptr, collect, reinterpret_cast<LPARAM>(&found)),
+              TRUE);
+    const RECT expected[] = {{0, 0, 800, 600}, {-640, -100, 0, 380}, {-640, 600, 384, 1368}};
+    ASSERT_EQ(found.size(), 3u);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        SCOPED_TRACE(i);
+        for (const RECT& rect :
+             {found[i].enumerated, found[i].info.rcMonitor, found[i].info.rcWork}) {
+            EXPECT_EQ(rect.left, expected[i].left);
+            EXPECT_EQ(rect.top, expected[i].top);
+            EXPECT_EQ(rect.right, expected[i].right);
+            EXPECT_EQ(rect.bottom, expected[i].bottom);
+        }
+        EXPECT_EQ(found[i].info.dwFlags, i == 0 ? MONITORINFOF_PRIMARY : 0u);
+    }
+
+    // A clip rectangle leaves out the monitors it misses and cuts the others; FALSE from the
+    // callback stops the enumeration.
+    found.clear();
+    const RECT clip = {-10, 500, 10, 700};
+    ASSERT_EQ(EnumDisplayMonitors(nullptr, &clip, collect, reinterpret_cast<LPARAM>(&found)), TRUE);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].enumerated.left, 0);
+    EXPECT_EQ(found[0].enumerated.bottom, 600);
+    EXPECT_EQ(found[1].enumerated.top, 600);
+    EXPECT_EQ(found[1].enumerated.right, 10);
+    int calls = 0;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR, HDC, RECT*, LPARAM data) -> BOOL {
+            ++*reinterpret_cast<int*>(data);
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&calls));
+    EXPECT_EQ(calls, 1);
+
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    EXPECT_EQ(GetMonitorInfoW(reinterpret_cast<HMONITOR>(std::uintptr_t{4}), &info), FALSE);
+    EXPECT_EQ(GetMonitorInfoW(nullptr, &info), FALSE);
+    info.cbSize = 36;
+    EXPECT_EQ(GetMonitorInfoW(reinterpret_cast<HMONITOR>(std::uintptr_t{1}), &info), FALSE);
+    EXPECT_EQ(EnumDisplayMonitors(reinterpret_cast<HDC>(std::uintptr_t{1}), nullptr, collect, 0),
+              FALSE);
+    mSystem.setDisplay(false);
+    EXPECT_EQ(EnumDisplayMonitors(nullptr, nullptr, collect, 0), FALSE);
+    EXPECT_EQ(GetSystemMetrics(SM_CMONITORS), 0);
+}
+
+TEST_F(Win32WindowTest, TopLevelWindowsAreMovedToTheDesktopsCoordinates) {
+    mSystem.setMonitors(kThreeMonitors);
+    mSystem.addForeignWindow(foreignHost(0x400002), 320, 240);
+    struct Case {
+        const char* name;
+        DWORD style;
+        int x, y, width, height;
+        HWND parent;
+        int nativeX, nativeY;
+        bool fullScreen;
+    };
+    const Case cases[] = {
+        {"PrimaryCovered", WS_POPUPWINDOW, 0, 0, 800, 600, nullptr, 640, 100, true},
+        {"LeftMonitorCovered", WS_POPUP, -640, -100, 640, 480, nullptr, 0, 0, true},
+        {"PartOfAMonitor", WS_POPUP, 0, 0, 640, 480, nullptr, 640, 100, false},
+        {"Overlapped", WS_OVERLAPPEDWINDOW, 10, 20, 800, 600, nullptr, 650, 120, false},
+        {"ChildStaysInItsParent", WS_CHILD, 5, 6, 100, 100, foreignHost(0x400002), 5, 6, false},
+    };
+    for (const Case& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        HWND window = CreateWindowExW(0, kClassName, u"", testCase.style, testCase.x, testCase.y,
+                                      testCase.width, testCase.height, testCase.parent, nullptr,
+                                      nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        const FakeWindowSystem::Window* native = mSystem.window(window);
+        EXPECT_EQ(native->request.x, testCase.nativeX);
+        EXPECT_EQ(native->request.y, testCase.nativeY);
+        EXPECT_EQ(native->request.fullScreen, testCase.fullScreen);
+        EXPECT_FALSE(native->request.blank);
+        DestroyWindow(window);
+    }
+}
+
+TEST_F(Win32WindowTest, AClassWithTheBlackBrushMakesBlankWindows) {
+    EXPECT_EQ(GetStockObject(0), nullptr);
+    WNDCLASSEXW blankClass = {};
+    blankClass.cbSize = sizeof(blankClass);
+    blankClass.lpfnWndProc = recordingProc;
+    blankClass.lpszClassName = u"Blank";
+    blankClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    ASSERT_NE(blankClass.hbrBackground, nullptr);
+    ASSERT_NE(RegisterClassExW(&blankClass), 0);
+    HWND blank = CreateWindowExW(0, u"Blank", u"", WS_POPUP, 0, 0, 1280, 1024, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(blank, nullptr);
+    EXPECT_TRUE(mSystem.window(blank)->request.blank);
+    EXPECT_TRUE(mSystem.window(blank)->request.fullScreen);
+    DestroyWindow(blank);
+    EXPECT_EQ(UnregisterClassW(u"Blank", nullptr), TRUE);
+}
+
+TEST_F(Win32WindowTest, ExitWatchGoesToTheWindowSystemForOwnWindowsOnly) {
+    HWND window = createOverlapped();
+    ASSERT_NE(window, nullptr);
+    ExitTriggers triggers;
+    triggers.keyPress = true;
+    triggers.motionChanges = 6;
+    watchForExit(window, triggers);
+    watchForExit(foreignHost(0x400002), triggers);
+    ASSERT_TRUE(mSystem.window(window)->exitTriggers.has_value());
+    EXPECT_TRUE(mSystem.window(window)->exitTriggers->keyPress);
+    EXPECT_EQ(mSystem.window(window)->exitTriggers->motionChanges, 6);
+    EXPECT_FALSE(mSystem.window(window)->exitTriggers->destroyed);
+}
+
+TEST_F(Win32WindowTest, AWindowDestroyedFromOutsideGetsWmDestroy) {
+    HWND window = createOverlapped(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    ASSERT_NE(window, nullptr);
+    mSystem.destroyFromOutside(window);
+    dispatchPending();
+    EXPECT_EQ(IsWindow(window), FALSE);
+    const std::vector<UINT> messages = messagesFor(window);
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[messages.size() - 2], WM_DESTROY);
+    EXPECT_EQ(messages.back(), WM_NCDESTROY);
+}
+
 TEST_F(Win32WindowTest, CreationFailures) {
     mSystem.addForeignWindow(foreignHost(0x400002), 320, 240);
     HWND own = createOverlapped();

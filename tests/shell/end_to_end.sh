@@ -4,6 +4,8 @@
 #   end_to_end.sh HALVORINE windows   modes, windows, input, signals, hosts (no GL needed: the
 #                                     saver runs with HALVORINE_RENDERER=null)
 #   end_to_end.sh HALVORINE drawing   the show reaches the screen (needs an OpenGL device)
+#   end_to_end.sh HALVORINE busy      prompt ends while two busy loops keep both cores busy
+#   end_to_end.sh HALVORINE monitors  two monitors joined by Xinerama
 #
 # Exits 77 (skipped) when xvfb-run or the X tools are missing, and for "drawing" when the saver
 # cannot create its device here. Every wait polls with a deadline; nothing sleeps blindly.
@@ -20,19 +22,26 @@ if [ -z "${HALV_E2E_DISPLAY:-}" ]; then
         fi
     done
     export HALV_E2E_DISPLAY=1
+    screens="-screen 0 1280x1024x24"
+    if [ "$group" = monitors ]; then
+        # Xvfb puts every screen's head at the origin: the second monitor is a smaller one
+        # showing the top left part of the first, as a mirrored projector would.
+        screens="-screen 0 800x600x24 -screen 1 640x480x24 +xinerama"
+    fi
     # xvfb-run -a picks the first display number without a lock file, which races with other
     # xvfb-runs starting at the same moment (the default start is 99); start the search
     # somewhere else. Without -noreset the server resets whenever its last client leaves, and a
     # client connecting during the reset is refused.
-    exec xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" \
-        "$0" "$@"
+    exec xvfb-run -a -n $((200 + RANDOM % 600)) -s "$screens -nolisten tcp -noreset" "$0" "$@"
 fi
 
 work=$(mktemp -d)
 failures=0
 started_pids=()
+busy_pids=()
 
 cleanup() {
+    local pid
     for pid in "${started_pids[@]}"; do
         kill "$pid" 2>/dev/null
     done
@@ -72,6 +81,29 @@ wait_for_window() {
     return 1
 }
 
+# True when no window named $1 is left $2 ms from now at the latest: a saver whose orderly end
+# took too long is killed, and the server drops its windows a moment after.
+no_window_within() {
+    local deadline=$(($(now_ms) + $2))
+    while [ -n "$(find_window "$1")" ]; do
+        if [ "$(now_ms)" -ge "$deadline" ]; then
+            return 1
+        fi
+        sleep 0.02
+    done
+}
+
+# Waits up to $2 ms for window $1 to be viewable.
+wait_for_window_id() {
+    local deadline=$(($(now_ms) + $2))
+    until viewable "$1"; do
+        if [ "$(now_ms)" -ge "$deadline" ]; then
+            return 1
+        fi
+        sleep 0.02
+    done
+}
+
 geometry() {
     local info
     info=$(xwininfo -id "$1")
@@ -95,6 +127,34 @@ start_saver() {
     saver_pid=$!
     saver_err="$work/$name.err"
     started_pids+=("$saver_pid")
+}
+
+# Waits up to $2 ms for window $1 to leave the screen (unmapped or destroyed).
+wait_gone() {
+    local deadline=$(($(now_ms) + $2))
+    while viewable "$1"; do
+        if [ "$(now_ms)" -ge "$deadline" ]; then
+            return 1
+        fi
+        sleep 0.01
+    done
+}
+
+# Two loops that keep both cores busy at the saver's own priority, each ending by itself after
+# 60 s at the latest (and killed on every way out).
+start_busy_loops() {
+    local i
+    for i in 1 2; do
+        timeout 60 sh -c 'while :; do :; done' &
+        busy_pids+=("$!")
+        started_pids+=("$!")
+    done
+}
+
+stop_busy_loops() {
+    kill "${busy_pids[@]}" 2>/dev/null
+    wait "${busy_pids[@]}" 2>/dev/null
+    busy_pids=()
 }
 
 # Waits up to $2 ms for process $1 to end and sets exit_code; 124 when it did not end.
@@ -272,6 +332,43 @@ windows_cases() {
         fail "no test window"
     fi
 
+    case_name="SIGHUP"
+    start_saver hangup HALVORINE_RENDERER=null -- /t
+    if wait_for_window "QLX Halvorine" 10000 >/dev/null; then
+        kill -HUP "$saver_pid"
+        expect_exit_zero "$saver_pid" 1000 "$saver_err"
+    else
+        fail "no test window"
+    fi
+
+    case_name="test window destroyed from outside"
+    start_saver closed HALVORINE_RENDERER=null -- /t
+    if id=$(wait_for_window "QLX Halvorine" 10000); then
+        xdotool windowclose "$id"
+        expect_exit_zero "$saver_pid" 1000 "$saver_err"
+    else
+        fail "no test window"
+    fi
+
+    case_name="full-screen window destroyed from outside"
+    start_saver closedfull HALVORINE_RENDERER=null -- /s
+    if id=$(wait_for_window "QLX Halvorine" 10000); then
+        xdotool windowclose "$id"
+        expect_exit_zero "$saver_pid" 1000 "$saver_err"
+    else
+        fail "no full-screen window"
+    fi
+
+    case_name="SIGTERM while the configure dialog is open"
+    start_saver configureterm -- /c
+    if wait_for_window "Screen Saver Settings" 10000 >/dev/null; then
+        kill -TERM "$saver_pid"
+        expect_exit_zero "$saver_pid" 1000 "$saver_err"
+        no_window_within "Screen Saver Settings" 1000 || fail "dialog left behind"
+    else
+        fail "no dialog: $(cat "$work/configureterm.err")"
+    fi
+
     case_name="preview"
     if start_host "halv preview host" 320x240 preview; then
         start=$(now_ms)
@@ -383,9 +480,99 @@ drawing_cases() {
     fi
 }
 
+# The figures for a busy machine: the saver's window off the screen and the process ended with
+# code 0 within a second of a key press or SIGTERM, while two loops keep both cores busy.
+busy_cases() {
+    local id pid start mode
+
+    for mode in /t /s; do
+        case_name="$mode ends on a key on a busy machine"
+        start_saver "busy${mode#/}" HALVORINE_RENDERER=null -- "$mode"
+        if id=$(wait_for_window "QLX Halvorine" 10000); then
+            start_busy_loops
+            start=$(now_ms)
+            xdotool mousemove 640 512 key Escape
+            wait_gone "$id" 1000 || fail "window still shown after 1000 ms"
+            expect_exit_zero "$saver_pid" $((start + 1000 - $(now_ms))) "$saver_err"
+            echo "$case_name: ended after $(($(now_ms) - start)) ms"
+            stop_busy_loops
+        else
+            fail "no window"
+        fi
+
+        case_name="$mode ends on SIGTERM on a busy machine"
+        start_saver "busyterm${mode#/}" HALVORINE_RENDERER=null -- "$mode"
+        if id=$(wait_for_window "QLX Halvorine" 10000); then
+            start_busy_loops
+            start=$(now_ms)
+            kill -TERM "$saver_pid"
+            expect_exit_zero "$saver_pid" 1000 "$saver_err"
+            ! viewable "$id" || fail "window left on the screen"
+            stop_busy_loops
+        else
+            fail "no window"
+        fi
+    done
+
+    case_name="XScreenSaver's window: SIGTERM on a busy machine"
+    if start_host "halv xscreensaver host" 400x300 xscreensaver; then
+        XSCREENSAVER_WINDOW=$(printf '0x%X' "$host_id") HALVORINE_RENDERER=null \
+            /bin/sh -c "exec '$saver' --root" >"$work/xss.out" 2>&1 &
+        pid=$!
+        started_pids+=("$pid")
+        stays_running "$pid" 1000 || fail "ended by itself"
+        start_busy_loops
+        kill -TERM "$pid"
+        expect_exit_zero "$pid" 1000 "$work/xss.out"
+        viewable "$host_id" || fail "took the host's window off the screen"
+        stop_busy_loops
+        kill "$host_pid"
+    else
+        fail "no host window"
+    fi
+}
+
+# Two monitors whose heads Xinerama places both at the origin: the show on the primary one at
+# its size, a black window on the other beneath it, and a key ends both.
+monitors_cases() {
+    local ids show blank under deadline
+
+    case_name="full screen on two monitors"
+    start_saver monitors HALVORINE_RENDERER=null -- /s
+    if wait_for_window "QLX Halvorine" 10000 >/dev/null; then
+        # Both windows bear the saver's title; the top one is listed first. The black one comes
+        # first, so wait for the second.
+        deadline=$(($(now_ms) + 10000))
+        while ids=$(xwininfo -root -children | awk '/"QLX Halvorine":/ {print $1}') &&
+            [ "$(wc -l <<<"$ids")" -lt 2 ] && [ "$(now_ms)" -lt "$deadline" ]; do
+            sleep 0.02
+        done
+        show=$(head -n 1 <<<"$ids")
+        blank=$(sed -n 2p <<<"$ids")
+        if [ "$(wc -l <<<"$ids")" -ne 2 ] || [ -z "$blank" ]; then
+            fail "windows: $ids"
+            return
+        fi
+        wait_for_window_id "$show" 10000 || fail "the show is not shown"
+        [ "$(geometry "$show")" = "800x600+0+0" ] || fail "show at $(geometry "$show")"
+        [ "$(geometry "$blank")" = "640x480+0+0" ] || fail "black window at $(geometry "$blank")"
+        # The pointer's window is the topmost one under it: the show's.
+        xdotool mousemove 100 100
+        under=$(xdotool getmouselocation --shell | awk -F= '/^WINDOW=/ {print $2}')
+        [ "$((under))" -eq "$((show))" ] || fail "window $under is above the show"
+        xdotool key Escape
+        expect_exit_zero "$saver_pid" 1000 "$saver_err"
+        no_window_within "QLX Halvorine" 1000 || fail "window left behind"
+    else
+        fail "no full-screen window"
+    fi
+}
+
 case "$group" in
 windows) windows_cases ;;
 drawing) drawing_cases ;;
+busy) busy_cases ;;
+monitors) monitors_cases ;;
 *)
     echo "unknown group $group"
     exit 2

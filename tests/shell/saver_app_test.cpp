@@ -141,6 +141,7 @@ protected:
     void TearDown() override {
         mInstalled.reset();
         UnregisterClassW(u"APP", nullptr);
+        UnregisterClassW(kBlankClassName, nullptr);
     }
 
     // Runs the saver on a thread of its own (it moves its thread to idle priority). `onPoll`
@@ -267,6 +268,150 @@ TEST_F(SaverAppTest, FullScreenCoversTheScreenAndSaysASaverRuns) {
     SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &runningAfter, 0);
     EXPECT_EQ(runningAfter, FALSE);
     EXPECT_TRUE(mSystem.cursorVisible());
+}
+
+// The primary monitor right of a smaller one and lower, and a third below both.
+const std::vector<platform::MonitorArea> kThreeMonitors = {
+    {640, 100, 800, 600}, {0, 0, 640, 480}, {0, 700, 1024, 768}};
+
+TEST_F(SaverAppTest, FullScreenShowsOnThePrimaryMonitorAndBlacksOutTheOthers) {
+    mSystem.setMonitors(kThreeMonitors);
+    RecordingSaver saver(&mClock, &mSystem);
+    std::vector<HWND> blanksWhileRunning;
+    std::vector<bool> visibleWhileRunning;
+    const int result = runSaver(saver, {"halvorine", "/s"}, [&](int polls) {
+        if (polls == 5) {
+            blanksWhileRunning = saver.blankWindows();
+            for (HWND blank : blanksWhileRunning) {
+                visibleWhileRunning.push_back(mSystem.window(blank)->visible);
+            }
+            mSystem.queueEvent(keyDown());
+        }
+    });
+    EXPECT_EQ(result, 0);
+    // The black windows come first so that the show stacks above them where monitors overlap.
+    ASSERT_EQ(mSystem.created().size(), 3u);
+    const FakeWindowSystem::Window* show = mSystem.window(mSystem.created().back());
+    EXPECT_EQ(show->request.x, 640);
+    EXPECT_EQ(show->request.y, 100);
+    EXPECT_EQ(show->request.width, 800);
+    EXPECT_EQ(show->request.height, 600);
+    EXPECT_TRUE(show->request.fullScreen);
+    EXPECT_FALSE(show->request.blank);
+    EXPECT_EQ(saver.settings().width, 800);
+    EXPECT_EQ(saver.settings().height, 600);
+    ASSERT_EQ(blanksWhileRunning.size(), 2u);
+    EXPECT_EQ(blanksWhileRunning, (std::vector<HWND>{mSystem.created()[0], mSystem.created()[1]}));
+    EXPECT_EQ(visibleWhileRunning, (std::vector<bool>{true, true}));
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const FakeWindowSystem::Window* blank = mSystem.window(blanksWhileRunning[i]);
+        EXPECT_EQ(blank->request.kind, platform::NativeWindowKind::kPopup);
+        EXPECT_TRUE(blank->request.blank);
+        EXPECT_TRUE(blank->request.fullScreen);
+        EXPECT_TRUE(blank->request.topmost);
+        EXPECT_EQ(blank->request.x, kThreeMonitors[i + 1].x);
+        EXPECT_EQ(blank->request.y, kThreeMonitors[i + 1].y);
+        EXPECT_EQ(blank->request.width, kThreeMonitors[i + 1].width);
+        EXPECT_EQ(blank->request.height, kThreeMonitors[i + 1].height);
+        // They go with the show, and the exit watcher ends the saver on them as on the show.
+        EXPECT_TRUE(blank->retired);
+        ASSERT_TRUE(blank->exitTriggers.has_value());
+        EXPECT_TRUE(blank->exitTriggers->keyPress);
+        EXPECT_EQ(blank->exitTriggers->motionChanges, 6);
+        EXPECT_TRUE(blank->exitTriggers->destroyed);
+    }
+    EXPECT_TRUE(saver.blankWindows().empty());
+    EXPECT_TRUE(mSystem.cursorVisible());
+}
+
+TEST_F(SaverAppTest, InputOnABlackWindowOrItsDestructionEndsTheSaver) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeWindowSystem&, HWND blank)> end;
+    };
+    const Case cases[] = {
+        {"Key",
+         [](FakeWindowSystem& system, HWND blank) {
+             NativeEvent event = keyDown();
+             event.window = blank;
+             system.queueEvent(event);
+         }},
+        {"SixMoves",
+         [](FakeWindowSystem& system, HWND blank) {
+             for (int i = 0; i < 6; ++i) {
+                 NativeEvent event = mouseAt(i, 0);
+                 event.window = blank;
+                 system.queueEvent(event);
+             }
+         }},
+        {"DestroyedFromOutside",
+         [](FakeWindowSystem& system, HWND blank) { system.destroyFromOutside(blank); }},
+    };
+    for (const Case& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        ScreensaverApp::mouseTracker() = MouseMoveTracker{};
+        mSystem.setMonitors({{0, 0, 1280, 1024}, {1280, 0, 1024, 768}});
+        RecordingSaver saver(&mClock, &mSystem);
+        int framesAtEnd = -1;
+        const int result = runSaver(saver, {"halvorine", "/s"}, [&](int polls) {
+            if (polls == 5) {
+                framesAtEnd = saver.frames;
+                ASSERT_EQ(saver.blankWindows().size(), 1u);
+                testCase.end(mSystem, saver.blankWindows().front());
+            }
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(saver.hooks().back(), "destroy");
+        EXPECT_LE(saver.frames, framesAtEnd + 1);
+        for (HWND window : mSystem.created()) {
+            EXPECT_EQ(IsWindow(window), FALSE);
+        }
+    }
+}
+
+TEST_F(SaverAppTest, TheShowsWindowDestroyedFromOutsideEndsTheSaver) {
+    for (const char* mode : {"/t", "/s"}) {
+        SCOPED_TRACE(mode);
+        RecordingSaver saver(&mClock, &mSystem);
+        const int result = runSaver(saver, {"halvorine", mode}, [&](int polls) {
+            if (polls == 5) {
+                mSystem.destroyFromOutside(saver.window());
+            }
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(saver.hooks().back(), "destroy");
+        EXPECT_TRUE(mSystem.cursorVisible());
+    }
+}
+
+TEST_F(SaverAppTest, TheExitWatcherWatchesWhatEndsTheSaverInEachMode) {
+    mSystem.addForeignWindow(hostHandle(), 320, 240);
+    struct Case {
+        const char* name;
+        std::vector<std::string> argv;
+        int motionChanges;
+    };
+    const Case cases[] = {
+        {"Test", {"halvorine", "/t"}, 6},
+        {"FullScreen", {"halvorine", "/s"}, 6},
+        {"PreviewIgnoresMovement", {"halvorine", "/p", std::to_string(kHostId)}, 0},
+    };
+    for (const Case& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        RecordingSaver saver(&mClock, &mSystem);
+        runSaver(saver, testCase.argv, [&](int) {
+            if (saver.frames == 3) {
+                platform::requestTermination();
+            }
+        });
+        ASSERT_FALSE(mSystem.created().empty());
+        const FakeWindowSystem::Window* window = mSystem.window(mSystem.created().back());
+        ASSERT_TRUE(window->exitTriggers.has_value());
+        EXPECT_TRUE(window->exitTriggers->keyPress);
+        EXPECT_EQ(window->exitTriggers->motionChanges, testCase.motionChanges);
+        EXPECT_TRUE(window->exitTriggers->destroyed);
+    }
 }
 
 TEST_F(SaverAppTest, PreviewWaitsHalfASecondInsideTheHostThenEndsWithIt) {

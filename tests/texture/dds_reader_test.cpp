@@ -113,7 +113,7 @@ TEST_P(DdsFormat, IsMatchedAndPointsIntoTheFile) {
     EXPECT_EQ(image.rowPitch, c.rowPitch);
     EXPECT_EQ(image.slicePitch, c.rowPitch * c.rows);
     EXPECT_EQ(image.pixels, reinterpret_cast<const BYTE*>(file.data() + 128));
-    EXPECT_FALSE(image.ownsPixels);
+    EXPECT_FALSE(image.ownsPixels());
 
     // One byte short of the surface is a cut-off file.
     const Bytes cut(file.begin(), file.end() - 1);
@@ -135,7 +135,7 @@ TEST(DdsReader, MipChainHalvesDownToTheStatedCount) {
     const std::uint32_t sizes[4][2] = {{8, 4}, {4, 2}, {2, 1}, {1, 1}};
     const std::size_t offsets[4] = {128, 256, 288, 296};
     const DecodedImage* level = &image;
-    for (int i = 0; i < 4; ++i, level = level->nextMip) {
+    for (int i = 0; i < 4; ++i, level = level->nextMip.get()) {
         SCOPED_TRACE(i);
         ASSERT_NE(level, nullptr);
         EXPECT_EQ(level->width, sizes[i][0]);
@@ -156,7 +156,7 @@ TEST(DdsReader, CompressedLevelsBelowOneBlockStillTakeABlock) {
     ASSERT_EQ(testing::load(file, image), S_OK);
     const std::size_t offsets[4] = {128, 160, 168, 176};
     const DecodedImage* level = &image;
-    for (int i = 0; i < 4; ++i, level = level->nextMip) {
+    for (int i = 0; i < 4; ++i, level = level->nextMip.get()) {
         SCOPED_TRACE(i);
         ASSERT_NE(level, nullptr);
         EXPECT_EQ(level->pixels, reinterpret_cast<const BYTE*>(file.data() + offsets[i]));
@@ -177,7 +177,7 @@ TEST(DdsReader, CubeMapHasSixFacesEachWithItsChain) {
     EXPECT_EQ(info.MipLevels, 2u);
     EXPECT_EQ(image.faceCount(), 6u);
     const DecodedImage* face = &image;
-    for (std::size_t f = 0; f < 6; ++f, face = face->nextFace) {
+    for (std::size_t f = 0; f < 6; ++f, face = face->nextFace.get()) {
         SCOPED_TRACE(f);
         ASSERT_NE(face, nullptr);
         EXPECT_EQ(face->resourceType, D3DRTYPE_CUBETEXTURE);
@@ -230,7 +230,7 @@ TEST(DdsReader, PaletteFollowsTheHeaderAndIsShared) {
     EXPECT_EQ(image.pixels, reinterpret_cast<const BYTE*>(file.data() + 128 + 1024));
     ASSERT_NE(image.nextMip, nullptr);
     EXPECT_EQ(image.nextMip->palette, image.palette);
-    EXPECT_FALSE(image.nextMip->ownsPalette);
+    EXPECT_FALSE(image.nextMip->ownsPalette());
 
     const Bytes noPalette(file.begin(), file.begin() + 128 + 1000);
     DecodedImage cut;
@@ -244,7 +244,7 @@ TEST(DdsReader, InfoWithoutPixelsStillCountsTheLevels) {
     ASSERT_EQ(testing::load(file, image, &info, false), S_OK);
     EXPECT_EQ(info.MipLevels, 3u);
     EXPECT_EQ(info.Format, D3DFMT_DXT5);
-    for (const DecodedImage* level = &image; level != nullptr; level = level->nextMip) {
+    for (const DecodedImage* level = &image; level != nullptr; level = level->nextMip.get()) {
         EXPECT_EQ(level->pixels, nullptr);
     }
 }

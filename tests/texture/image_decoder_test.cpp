@@ -1,9 +1,11 @@
 #include "tests/texture/image_writers.h"
 #include "tests/texture/reader_test_support.h"
+#include "texture/detail/image_readers.h"
 #include "texture/image_decoder.h"
 #include "texture/image_info.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <string>
@@ -119,8 +121,8 @@ TEST_P(Recognition, FillsTheInfoFromTheFirstRecord) {
         EXPECT_EQ(image.fileFormat, c.fileFormat);
         EXPECT_EQ(image.pixels != nullptr, loadPixels);
         // The region of interest is the whole surface on every record.
-        for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace) {
-            for (const DecodedImage* level = face; level != nullptr; level = level->nextMip) {
+        for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace.get()) {
+            for (const DecodedImage* level = face; level != nullptr; level = level->nextMip.get()) {
                 EXPECT_EQ(level->left, 0u);
                 EXPECT_EQ(level->top, 0u);
                 EXPECT_EQ(level->front, 0u);
@@ -184,8 +186,8 @@ TEST(LoadImageFromMemory, UnrecognisedDataLeavesRecordEmptyAndInfoUntouched) {
         EXPECT_EQ(std::memcmp(&info, &before, sizeof info), 0);
         EXPECT_EQ(image.pixels, nullptr);
         EXPECT_EQ(image.palette, nullptr);
-        EXPECT_FALSE(image.ownsPixels);
-        EXPECT_FALSE(image.ownsPalette);
+        EXPECT_FALSE(image.ownsPixels());
+        EXPECT_FALSE(image.ownsPalette());
         EXPECT_EQ(image.nextMip, nullptr);
         EXPECT_EQ(image.nextFace, nullptr);
         EXPECT_EQ(
@@ -231,14 +233,114 @@ TEST(LoadImageFromMemory, EveryPrefixOfEveryFormatIsTurnedDown) {
             D3DXIMAGE_INFO info{};
             const HRESULT result =
                 LoadImageFromMemory(&image, copy.get(), static_cast<UINT>(length), &info, true);
-            // Decimal samples and chunks after the PNG image data can end early and still be
-            // whole files; everything else must be refused.
+            // Decimal samples, chunks after the PNG image data and a JPEG's end marker can end
+            // early and still leave whole files; everything else must be refused.
             if (SUCCEEDED(result)) {
-                EXPECT_TRUE(c.fileFormat == D3DXIFF_PPM || c.fileFormat == D3DXIFF_PNG)
+                EXPECT_TRUE(c.fileFormat == D3DXIFF_PPM || c.fileFormat == D3DXIFF_PNG ||
+                            (c.fileFormat == D3DXIFF_JPG && length + 2 >= c.file.size()))
                     << "prefix of " << length << " bytes read as format " << info.ImageFileFormat;
             } else {
                 EXPECT_EQ(result, D3DXERR_INVALIDDATA) << "prefix of " << length;
             }
+        }
+    }
+}
+
+// Headers of a few dozen bytes claiming pictures of about 1 GiB, each just under the block
+// limit so that only the reader's own sense of proportion turns them down.
+Bytes claimingPng(std::uint32_t width, std::uint32_t height) {
+    testing::PngOptions options;
+    options.colourType = testing::kPngRgba;
+    Bytes file = testing::writePng(options);
+    // IHDR's data starts at 16: width, height, then its CRC over type and data at 29.
+    Bytes sizes;
+    testing::appendBE32(sizes, width);
+    testing::appendBE32(sizes, height);
+    std::memcpy(file.data() + 16, sizes.data(), sizes.size());
+    const auto crc =
+        static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(file.data() + 12), 17));
+    Bytes crcBytes;
+    testing::appendBE32(crcBytes, crc);
+    std::memcpy(file.data() + 29, crcBytes.data(), crcBytes.size());
+    return file;
+}
+
+Bytes claimingJpeg(std::uint16_t width, std::uint16_t height) {
+    Bytes file = testing::writeJpeg(8, 8, 3, 90);
+    for (std::size_t i = 2; i + 8 < file.size(); ++i) {
+        if (file[i] == std::byte{0xFF} && file[i + 1] == std::byte{0xC0}) {
+            // Length, precision, then height and width, big-endian.
+            file[i + 5] = std::byte{static_cast<std::uint8_t>(height >> 8)};
+            file[i + 6] = std::byte{static_cast<std::uint8_t>(height)};
+            file[i + 7] = std::byte{static_cast<std::uint8_t>(width >> 8)};
+            file[i + 8] = std::byte{static_cast<std::uint8_t>(width)};
+            break;
+        }
+    }
+    return file;
+}
+
+Bytes claimingTga() {
+    testing::TgaOptions options;
+    options.imageType = 10;
+    options.pixelBits = 32;
+    options.width = 16384;
+    options.height = 16383;
+    // One repeat packet of 128 pixels.
+    options.pixels = Bytes(5, std::byte{0});
+    options.pixels[0] = std::byte{0xFF};
+    return testing::makeTga(options);
+}
+
+Bytes claimingDds() {
+    testing::DdsOptions options;
+    options.width = 16384;
+    options.height = 16383;
+    Bytes file = testing::makeDdsHeader(options);
+    testing::append(file, Bytes(16, std::byte{0}));
+    return file;
+}
+
+Bytes claimingRleBmp() {
+    testing::DibOptions options;
+    options.width = 32768;
+    options.height = 32767;
+    options.bitCount = 8;
+    options.compression = 1;
+    options.colourTable = {{0, 0, 0, 0}};
+    options.coloursUsed = 1;
+    // End of bitmap at once.
+    options.pixels = Bytes{std::byte{0}, std::byte{1}};
+    return testing::makeBmp(options);
+}
+
+struct ClaimCase {
+    const char* name;
+    detail::ImageReader reader;
+    Bytes file;
+};
+
+TEST(ImageReaders, TinyHeaderClaimingAHugePictureIsRefusedBeforeAllocating) {
+    const ClaimCase cases[] = {
+        {"RleBmp", detail::readBmp, claimingRleBmp()},
+        {"RawPpm", detail::readPpm, testing::bytesOf("P6\n16384 16383\n255\nabcdef")},
+        {"DecimalPpm", detail::readPpm, testing::bytesOf("P3\n16384 16383\n255\n1 2 3\n")},
+        {"Dds", detail::readDds, claimingDds()},
+        {"Jpeg", detail::readJpg, claimingJpeg(16000, 16000)},
+        {"Png", detail::readPng, claimingPng(16384, 16383)},
+        {"Pfm", detail::readPfm, testing::bytesOf("PF\n8192 8191\n-1.0\n0123456789ab")},
+        {"FlatHdr", detail::readHdr,
+         testing::bytesOf("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8191 +X 8192\n"
+                          "\x80\x80\x80\x81\x01\x01\x01\xff\x01\x01\x01\xff")},
+        {"RleTga", detail::readTga, claimingTga()},
+    };
+    for (const ClaimCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Refused when only the header is read too: the verdict comes before any block.
+        for (const bool loadPixels : {false, true}) {
+            DecodedImage image;
+            EXPECT_EQ(testing::runReader(c.reader, c.file, image, loadPixels),
+                      detail::ReadFailure::kTruncated);
         }
     }
 }

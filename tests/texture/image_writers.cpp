@@ -173,10 +173,48 @@ namespace {
     std::abort();
 }
 
+// Successive approximation runs Al from 10 (the largest libjpeg writes for 8-bit samples)
+// down to 0.
+constexpr int kTopBit = 10;
+
+std::vector<jpeg_scan_info> scanScript(JpegScans scans, int components) {
+    std::vector<jpeg_scan_info> script;
+    auto add = [&](int count, int first, int ss, int se, int ah, int al) {
+        jpeg_scan_info scan{};
+        scan.comps_in_scan = count;
+        for (int i = 0; i < count; ++i) {
+            scan.component_index[i] = first + i;
+        }
+        scan.Ss = ss;
+        scan.Se = se;
+        scan.Ah = ah;
+        scan.Al = al;
+        script.push_back(scan);
+    };
+    if (scans == JpegScans::kScanPerComponent) {
+        for (int c = 0; c < components; ++c) {
+            add(1, c, 0, 63, 0, 0);
+        }
+        return script;
+    }
+    for (int c = 0; c < components; ++c) {
+        add(1, c, 0, 0, 0, 0);
+    }
+    for (int c = 0; c < components; ++c) {
+        for (int k = 1; k < 64; ++k) {
+            add(1, c, k, k, 0, kTopBit);
+            for (int bit = kTopBit; bit > 0; --bit) {
+                add(1, c, k, k, bit, bit - 1);
+            }
+        }
+    }
+    return script;
+}
+
 } // namespace
 
 Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int quality,
-                std::vector<std::uint8_t> samples) {
+                std::vector<std::uint8_t> samples, JpegScans scans) {
     const std::size_t rowBytes = std::size_t{width} * components;
     if (samples.empty()) {
         samples.resize(rowBytes * height);
@@ -204,6 +242,14 @@ Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int q
         components == 1 ? JCS_GRAYSCALE : (components == 4 ? JCS_CMYK : JCS_RGB);
     jpeg_set_defaults(&compress);
     jpeg_set_quality(&compress, quality, TRUE);
+    std::vector<jpeg_scan_info> script;
+    if (scans == JpegScans::kProgressive) {
+        jpeg_simple_progression(&compress);
+    } else if (scans != JpegScans::kBaseline) {
+        script = scanScript(scans, components);
+        compress.scan_info = script.data();
+        compress.num_scans = static_cast<int>(script.size());
+    }
     jpeg_start_compress(&compress, TRUE);
     while (compress.next_scanline < compress.image_height) {
         JSAMPROW row = samples.data() + compress.next_scanline * rowBytes;
@@ -215,6 +261,50 @@ Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int q
     jpeg_destroy_compress(&compress);
     std::free(buffer);
     return out;
+}
+
+std::vector<JpegSegment> jpegSegments(const Bytes& file) {
+    std::vector<JpegSegment> segments;
+    auto at = [&](std::size_t i) { return std::to_integer<unsigned>(file[i]); };
+    std::size_t i = 2;
+    while (i + 3 < file.size() && at(i) == 0xFF) {
+        const unsigned marker = at(i + 1);
+        segments.push_back({i, marker});
+        if (marker == 0xD9) {
+            break;
+        }
+        i += 2 + ((at(i + 2) << 8) | at(i + 3));
+        if (marker == 0xDA) {
+            // Entropy-coded data runs to the next marker that is neither stuffing nor RSTn.
+            while (i + 1 < file.size() &&
+                   !(at(i) == 0xFF && at(i + 1) != 0 && (at(i + 1) & 0xF8) != 0xD0)) {
+                ++i;
+            }
+        }
+    }
+    return segments;
+}
+
+Bytes withRepeatedJpegScan(const Bytes& file, std::size_t scanIndex, int copies) {
+    const std::vector<JpegSegment> segments = jpegSegments(file);
+    std::size_t scan = 0;
+    for (std::size_t s = 0; s + 1 < segments.size(); ++s) {
+        if (segments[s].marker != 0xDA || scan++ != scanIndex) {
+            continue;
+        }
+        const std::size_t from =
+            s > 0 && segments[s - 1].marker == 0xC4 ? segments[s - 1].offset : segments[s].offset;
+        const std::size_t to = segments[s + 1].offset;
+        const Bytes copy(file.begin() + static_cast<std::ptrdiff_t>(from),
+                         file.begin() + static_cast<std::ptrdiff_t>(to));
+        Bytes out(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(to));
+        for (int i = 0; i < copies; ++i) {
+            append(out, copy);
+        }
+        out.insert(out.end(), file.begin() + static_cast<std::ptrdiff_t>(to), file.end());
+        return out;
+    }
+    return file;
 }
 
 // ---- BMP / DIB

@@ -57,10 +57,35 @@ struct PngOptions {
 std::size_t pngRowBytes(const PngOptions& options);
 Bytes writePng(const PngOptions& options);
 
-// A baseline JPEG of 1 (grey), 3 (RGB) or 4 (CMYK) components; samples as rows of interleaved
-// bytes, empty for patternSample.
+// How a JPEG's scans are laid out.
+enum class JpegScans {
+    // One interleaved sequential scan.
+    kBaseline,
+    // libjpeg's standard progressive script (10 scans for colour, 6 for grey).
+    kProgressive,
+    // Sequential, one scan per component.
+    kScanPerComponent,
+    // Progressive: each component's DC in one scan, then every bit of every AC coefficient in
+    // a scan of its own, from bit 10 (the most libjpeg writes) down: 694 scans a component.
+    kEveryAcBitAlone,
+};
+
+// A JPEG of 1 (grey), 3 (RGB) or 4 (CMYK) components; samples as rows of interleaved bytes,
+// empty for patternSample.
 Bytes writeJpeg(std::uint32_t width, std::uint32_t height, int components, int quality,
-                std::vector<std::uint8_t> samples = {});
+                std::vector<std::uint8_t> samples = {}, JpegScans scans = JpegScans::kBaseline);
+
+// Where each marker segment of a JPEG starts, with its marker code; entropy-coded data belongs
+// to the SOS segment before it.
+struct JpegSegment {
+    std::size_t offset;
+    unsigned marker;
+};
+std::vector<JpegSegment> jpegSegments(const Bytes& file);
+
+// The file with scan `scanIndex` (and the tables just before it) written `copies` more times
+// right after itself.
+Bytes withRepeatedJpegScan(const Bytes& file, std::size_t scanIndex, int copies);
 
 struct DibOptions {
     std::uint32_t headerSize = 40;

@@ -118,8 +118,120 @@ TEST(JpegReader, BadFilesAreTurnedDown) {
 }
 
 TEST(JpegReader, EveryPrefixIsTurnedDownRatherThanFilledWithGrey) {
-    const Bytes file = testing::writeJpeg(16, 16, 3, 80);
-    testing::expectPrefixesRejected(detail::readJpg, file);
+    // Only the end marker may be missing.
+    for (const testing::JpegScans scans :
+         {testing::JpegScans::kBaseline, testing::JpegScans::kProgressive}) {
+        const Bytes file = testing::writeJpeg(16, 16, 3, 80, {}, scans);
+        testing::expectPrefixesRejected(detail::readJpg, file, file.size() - 2);
+    }
+}
+
+Bytes slice(const Bytes& file, std::size_t from, std::size_t to) {
+    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(from),
+                 file.begin() + static_cast<std::ptrdiff_t>(to));
+}
+
+// The file up to where its last scan (with the tables just before it) starts.
+Bytes withoutLastScan(const Bytes& file) {
+    const std::vector<testing::JpegSegment> segments = testing::jpegSegments(file);
+    std::size_t cut = 0;
+    for (std::size_t s = 0; s < segments.size(); ++s) {
+        if (segments[s].marker == 0xDA) {
+            cut = s > 0 && segments[s - 1].marker == 0xC4 ? segments[s - 1].offset
+                                                          : segments[s].offset;
+        }
+    }
+    return slice(file, 0, cut);
+}
+
+TEST(JpegReader, ScanLayoutsAndBadProgressions) {
+    using testing::JpegScans;
+    struct Case {
+        const char* name;
+        Bytes file;
+        bool accepted;
+    };
+    const Bytes progressive = testing::writeJpeg(24, 16, 3, 85, {}, JpegScans::kProgressive);
+    const Case cases[] = {
+        {"Progressive", progressive, true},
+        {"ScanPerComponent", testing::writeJpeg(24, 16, 3, 85, {}, JpegScans::kScanPerComponent),
+         true},
+        // 694 legal scans.
+        {"EveryBitOfGrey", testing::writeJpeg(8, 8, 1, 85, {}, JpegScans::kEveryAcBitAlone), true},
+        // 694 scans over a flat 1024 x 1024 picture: 11 million block visits from 26 KB.
+        {"EveryBitOfAFlatPicture",
+         testing::writeJpeg(1024, 1024, 1, 85, std::vector<std::uint8_t>(1024 * 1024, 128),
+                            JpegScans::kEveryAcBitAlone),
+         false},
+        // 2082 legal scans, past the limit.
+        {"EveryBitOfColour", testing::writeJpeg(8, 8, 3, 85, {}, JpegScans::kEveryAcBitAlone),
+         false},
+        // The same coefficients sent again, which libjpeg reports as a bogus progression.
+        {"ScanRepeated", testing::withRepeatedJpegScan(progressive, 0, 1), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DecodedImage image;
+        EXPECT_EQ(testing::runReader(detail::readJpg, c.file, image) == ReadFailure::kNone,
+                  c.accepted);
+        EXPECT_EQ(testing::load(c.file, image), c.accepted ? S_OK : D3DXERR_INVALIDDATA);
+        if (c.accepted) {
+            const int components = image.format == D3DFMT_L8 ? 1 : 3;
+            const std::vector<std::uint8_t> reference = referenceDecode(c.file, components);
+            const std::vector<std::uint8_t> decoded = testing::pixelsOf(image, image.rowPitch);
+            for (std::size_t i = 0, p = 0; i < reference.size(); i += components, ++p) {
+                const std::size_t at = components == 1 ? p : p * 4;
+                ASSERT_EQ(decoded[at], reference[i + components - 1]) << "pixel " << p;
+            }
+        }
+    }
+}
+
+TEST(JpegReader, MissingOnlyTheEndMarkerIsReadButMissingScansAreNot) {
+    using testing::JpegScans;
+    struct Case {
+        const char* name;
+        JpegScans scans;
+    };
+    const Case cases[] = {
+        {"Baseline", JpegScans::kBaseline},
+        {"Progressive", JpegScans::kProgressive},
+        {"ScanPerComponent", JpegScans::kScanPerComponent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes whole = testing::writeJpeg(24, 16, 3, 85, {}, c.scans);
+        DecodedImage expected;
+        ASSERT_EQ(testing::runReader(detail::readJpg, whole, expected), ReadFailure::kNone);
+
+        const Bytes noEnd = slice(whole, 0, whole.size() - 2);
+        DecodedImage image;
+        ASSERT_EQ(testing::runReader(detail::readJpg, noEnd, image), ReadFailure::kNone);
+        EXPECT_EQ(testing::pixelsOf(image, image.rowPitch),
+                  testing::pixelsOf(expected, expected.rowPitch));
+
+        if (c.scans != JpegScans::kBaseline) {
+            // Ends cleanly after a scan, so libjpeg sees no damage, only the missing marker.
+            EXPECT_EQ(testing::runReader(detail::readJpg, withoutLastScan(whole), image),
+                      ReadFailure::kTruncated);
+        }
+    }
+}
+
+TEST(JpegReader, HeaderOutOfProportionToItsDataIsRefusedBeforeDecoding) {
+    // 16000 x 16000 claimed by a file of a few hundred bytes: 12 million blocks with no data.
+    Bytes file = testing::writeJpeg(8, 8, 3, 90);
+    const std::size_t frame = frameHeader(file);
+    ASSERT_GT(frame, 0u);
+    for (const std::size_t at : {frame + 3, frame + 5}) {
+        file[at] = std::byte{16000 >> 8};
+        file[at + 1] = std::byte{16000 & 0xFF};
+    }
+    for (const bool loadPixels : {false, true}) {
+        DecodedImage image;
+        EXPECT_EQ(testing::runReader(detail::readJpg, file, image, loadPixels),
+                  ReadFailure::kTruncated);
+    }
 }
 
 } // namespace

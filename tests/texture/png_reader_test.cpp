@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -81,7 +82,7 @@ TEST(PngReader, EightBitRgbBecomesX8R8G8B8WithOpaqueFiller) {
     EXPECT_EQ(image.depth, 1u);
     EXPECT_EQ(image.nextMip, nullptr);
     EXPECT_EQ(image.palette, nullptr);
-    EXPECT_TRUE(image.ownsPixels);
+    EXPECT_TRUE(image.ownsPixels());
     EXPECT_EQ(info.Width, 800u);
     EXPECT_EQ(info.Height, 800u);
     EXPECT_EQ(info.MipLevels, 1u);
@@ -348,7 +349,7 @@ TEST(PngReader, PaletteTakesTransparencyAndFillsTheRestWithOpaqueWhite) {
     ASSERT_EQ(testing::load(fileOf(options), image), S_OK);
     ASSERT_EQ(image.format, D3DFMT_P8);
     ASSERT_NE(image.palette, nullptr);
-    EXPECT_TRUE(image.ownsPalette);
+    EXPECT_TRUE(image.ownsPalette());
     EXPECT_EQ(testing::rowOf(image, 0, 4), (std::vector<std::uint8_t>{3, 2, 1, 0}));
 
     const PALETTEENTRY expected[4] = {
@@ -499,8 +500,21 @@ TEST(PngReader, InfoWithoutPixelsAllocatesNothing) {
     EXPECT_EQ(image.rowPitch, 5u);
     EXPECT_EQ(image.pixels, nullptr);
     EXPECT_EQ(image.palette, nullptr);
-    EXPECT_FALSE(image.ownsPixels);
-    EXPECT_FALSE(image.ownsPalette);
+    EXPECT_FALSE(image.ownsPixels());
+    EXPECT_FALSE(image.ownsPalette());
+}
+
+// A chunk ahead of the image data whose length field runs past the file: libpng would
+// allocate that length (1.5 GB here, for an sPLT chunk) before finding the data missing.
+TEST(PngReader, ChunkLongerThanTheFileIsRefusedBeforeLibpngAllocatesIt) {
+    Bytes file = withChunk(fileOf(PngOptions{}), "sPLT", {'p', 0, 8, 1, 2, 3, 4, 5, 6});
+    const Bytes length{std::byte{0x5F}, std::byte{0}, std::byte{0}, std::byte{0}};
+    std::copy(length.begin(), length.end(), file.begin() + 33);
+    for (const bool loadPixels : {false, true}) {
+        DecodedImage image;
+        EXPECT_EQ(testing::runReader(detail::readPng, file, image, loadPixels),
+                  ReadFailure::kTruncated);
+    }
 }
 
 } // namespace

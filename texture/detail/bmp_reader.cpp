@@ -288,7 +288,8 @@ void convertRow(BYTE* out, std::span<const std::byte> row, const DibHeader& head
 }
 
 // RLE8 / RLE4 into a zeroed P8 block: pixels a run, a delta or an early end skips keep index
-// 0. Runs past the row end or moves past the image are refused.
+// 0. Pixels of a run or literal past the row end are dropped: ImageMagick encodes rows padded
+// to 4 bytes, so its runs reach into the padding. Deltas past the image are refused.
 ReadFailure decodeRunLength(BYTE* pixels, const DibHeader& header, const DecodedImage& image,
                             std::span<const std::byte> data, std::size_t offset) {
     const bool rle8 = header.compression == kCompressionRle8;
@@ -298,12 +299,10 @@ ReadFailure decodeRunLength(BYTE* pixels, const DibHeader& header, const Decoded
     std::uint32_t x = 0;
     std::uint32_t y = 0;
     auto put = [&](unsigned index) {
-        if (x >= width) {
-            return false;
+        if (x < width) {
+            pixels[std::size_t{height - 1 - y} * image.rowPitch + x] = static_cast<BYTE>(index);
+            ++x;
         }
-        pixels[std::size_t{height - 1 - y} * image.rowPitch + x] = static_cast<BYTE>(index);
-        ++x;
-        return true;
     };
     auto indexAt = [&](unsigned byte, std::uint32_t i) {
         return rle8 ? byte : (i % 2 == 0 ? byte >> 4 : byte & 0x0F);
@@ -317,9 +316,7 @@ ReadFailure decodeRunLength(BYTE* pixels, const DibHeader& header, const Decoded
         offset += 2;
         if (count > 0) {
             for (unsigned i = 0; i < count; ++i) {
-                if (!put(indexAt(value, i))) {
-                    return ReadFailure::kBadRunLength;
-                }
+                put(indexAt(value, i));
             }
             continue;
         }
@@ -352,9 +349,7 @@ ReadFailure decodeRunLength(BYTE* pixels, const DibHeader& header, const Decoded
             }
             for (unsigned i = 0; i < value; ++i) {
                 const unsigned byte = std::to_integer<unsigned>(data[offset + (rle8 ? i : i / 2)]);
-                if (!put(indexAt(byte, i))) {
-                    return ReadFailure::kBadRunLength;
-                }
+                put(indexAt(byte, i));
             }
             offset += padded;
             break;
@@ -362,6 +357,20 @@ ReadFailure decodeRunLength(BYTE* pixels, const DibHeader& header, const Decoded
         }
     }
     return ReadFailure::kNone;
+}
+
+// Whether a run-length stream of `streamBytes` may stand for `pixelCount` pixels. A run writes
+// at most 255 pixels for 2 bytes; deltas and an early end of bitmap leave pixels blank for
+// free, but encoders use them for holes in a picture, not for nearly all of it. So a stream
+// may cover up to 8 times what its densest runs could write, plus a 256 x 256 picture left
+// blank outright; a header claiming more is out of all proportion to its data and is refused
+// before the block is allocated.
+bool runLengthCanCover(std::size_t pixelCount, std::size_t streamBytes) {
+    constexpr std::size_t kPixelsPerStreamByte = 1024;
+    constexpr std::size_t kBlankPixels = 256 * 256;
+    return pixelCount <= kBlankPixels ||
+           (pixelCount - kBlankPixels + kPixelsPerStreamByte - 1) / kPixelsPerStreamByte <=
+               streamBytes;
 }
 
 // `pixelOffset`, when given, is where the pixel array starts (BMP's file header says so);
@@ -403,7 +412,9 @@ ReadFailure readPackedDib(DecodedImage& image, std::span<const std::byte> data,
     const bool runLength =
         header.compression == kCompressionRle8 || header.compression == kCompressionRle4;
     const std::size_t storedRow = (std::size_t{header.width} * header.bitCount + 31) / 32 * 4;
-    if (!runLength && (storedRow > (data.size() - offset) / header.height)) {
+    if (runLength
+            ? !runLengthCanCover(std::size_t{header.width} * header.height, data.size() - offset)
+            : storedRow > (data.size() - offset) / header.height) {
         return ReadFailure::kTruncated;
     }
     if (!image.loadPixels) {

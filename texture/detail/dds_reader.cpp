@@ -302,20 +302,20 @@ ReadFailure readDds(DecodedImage& image, std::span<const std::byte> data) {
     DecodedImage* face = &image;
     for (unsigned f = 0; f < faces; ++f) {
         if (f > 0) {
-            face->nextFace = new (std::nothrow) DecodedImage;
+            face->nextFace.reset(new (std::nothrow) DecodedImage);
             if (face->nextFace == nullptr) {
                 return ReadFailure::kOutOfMemory;
             }
-            face = face->nextFace;
+            face = face->nextFace.get();
         }
         DecodedImage* level = face;
         for (unsigned l = 0; l < levels; ++l) {
             if (l > 0) {
-                level->nextMip = new (std::nothrow) DecodedImage;
+                level->nextMip.reset(new (std::nothrow) DecodedImage);
                 if (level->nextMip == nullptr) {
                     return ReadFailure::kOutOfMemory;
                 }
-                level = level->nextMip;
+                level = level->nextMip.get();
             }
             level->loadPixels = image.loadPixels;
             level->resourceType = image.resourceType;

@@ -251,6 +251,15 @@ ReadFailure readHdr(DecodedImage& image, std::span<const std::byte> data) {
         sized != ReadFailure::kNone) {
         return sized;
     }
+    // Every scanline takes at least one 4-byte record, and an adaptive scanline holds at most
+    // 32767 pixels. Only chains of old-style repeats say more with less (20 bytes can claim four
+    // billion pixels); no writer needs them for that, so a header beyond these bounds is out
+    // of all proportion to its data and is refused before anything is allocated.
+    const std::size_t records = (data.size() - cursor.offset()) / 4;
+    if (orientation.scanlines > records ||
+        std::size_t{orientation.width} * orientation.height > records * kMaxAdaptiveLength) {
+        return ReadFailure::kTruncated;
+    }
     if (!image.loadPixels) {
         return ReadFailure::kNone;
     }

@@ -36,11 +36,8 @@ BYTE* allocatePixels(DecodedImage& image, std::size_t bytes, bool zeroed) {
     if (block == nullptr) {
         return nullptr;
     }
-    if (image.ownsPixels) {
-        delete[] image.pixels;
-    }
+    image.pixelBlock.reset(block);
     image.pixels = block;
-    image.ownsPixels = true;
     return block;
 }
 
@@ -50,11 +47,8 @@ PALETTEENTRY* allocatePalette(DecodedImage& image) {
         return nullptr;
     }
     std::fill_n(palette, 256, PALETTEENTRY{255, 255, 255, 255});
-    if (image.ownsPalette) {
-        delete[] image.palette;
-    }
+    image.paletteBlock.reset(palette);
     image.palette = palette;
-    image.ownsPalette = true;
     return palette;
 }
 

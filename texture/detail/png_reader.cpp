@@ -1,5 +1,7 @@
 // PNG through libpng: the header decides the format, libpng's transforms bring the rows into
 // that format, and the rows are decoded straight into the final pixel block.
+#include "base/bytes.h"
+#include "base/checked_math.h"
 #include "texture/detail/image_readers.h"
 #include "texture/detail/pixel_block.h"
 
@@ -17,6 +19,10 @@ namespace {
 
 constexpr double kScreenGamma = 2.2;
 
+// Deflate turns at most 258 bytes into 2 bits: no compressed data inflates to more than 1032
+// times its size.
+constexpr std::size_t kMaxInflateRatio = 1032;
+
 // Everything that must outlive a long jump out of libpng lives here, outside the frame that
 // calls setjmp, and is released by the destructor on every path.
 struct PngSession {
@@ -24,6 +30,8 @@ struct PngSession {
     png_infop info = nullptr;
     const std::byte* cursor = nullptr;
     std::size_t remaining = 0;
+    // The whole file's size.
+    std::size_t size = 0;
     std::unique_ptr<png_bytep[]> rows;
     // PLTE and tRNS as the file has them, taken before libpng's transforms touch its copy.
     png_color colours[256] = {};
@@ -135,6 +143,14 @@ ReadFailure decode(PngSession& session, DecodedImage& image) {
     int bitDepth = 0;
     int colourType = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+
+    // A header claiming more rows (each its filter byte and samples) than the data can
+    // inflate to is cut off or lying, and is refused before the block is allocated.
+    std::size_t rawBytes = 0;
+    if (!base::checkedMul(png_get_rowbytes(png, info) + 1, std::size_t{height}, &rawBytes) ||
+        rawBytes / kMaxInflateRatio > session.size) {
+        return ReadFailure::kTruncated;
+    }
 
     D3DFORMAT format = D3DFMT_UNKNOWN;
     switch (colourType) {
@@ -257,6 +273,27 @@ ReadFailure decode(PngSession& session, DecodedImage& image) {
     return ReadFailure::kNone;
 }
 
+// libpng allocates some chunks' buffers (sPLT, text) from their length fields before reading
+// them, so a few bytes could ask for gigabytes. A chunk ahead of the image data that runs past
+// the end of the file would fail to read anyway; it is refused before libpng sees it. Chunks
+// from the first IDAT on are read piecewise and need no such check.
+bool chunksFitBeforeImageData(std::span<const std::byte> data) {
+    constexpr std::size_t kSignatureBytes = 8;
+    constexpr std::size_t kChunkOverhead = 12; // length, type, CRC
+    std::size_t offset = kSignatureBytes;
+    while (kChunkOverhead <= data.size() - std::min(offset, data.size())) {
+        const std::size_t length = base::readBE32(data, offset);
+        if (base::readBE32(data, offset + 4) == 0x49444154) { // "IDAT"
+            return true;
+        }
+        if (length > data.size() - offset - kChunkOverhead) {
+            return false;
+        }
+        offset += kChunkOverhead + length;
+    }
+    return true;
+}
+
 } // namespace
 
 ReadFailure readPng(DecodedImage& image, std::span<const std::byte> data) {
@@ -264,6 +301,9 @@ ReadFailure readPng(DecodedImage& image, std::span<const std::byte> data) {
     // and fails in the decoder.
     if (png_sig_cmp(reinterpret_cast<png_const_bytep>(data.data()), 0, data.size()) != 0) {
         return ReadFailure::kNotThisFormat;
+    }
+    if (!chunksFitBeforeImageData(data)) {
+        return ReadFailure::kTruncated;
     }
     PngSession session;
     // The library's own version string: libpng refuses to run for an application built
@@ -278,7 +318,10 @@ ReadFailure readPng(DecodedImage& image, std::span<const std::byte> data) {
     }
     session.cursor = data.data();
     session.remaining = data.size();
+    session.size = data.size();
     png_set_read_fn(session.png, &session, readFromMemory);
+    // Compressed text and ICC profiles inflate to no more than the deflate ratio allows.
+    png_set_chunk_malloc_max(session.png, (data.size() + 1) * kMaxInflateRatio);
     return decode(session, image);
 }
 

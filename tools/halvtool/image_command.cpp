@@ -6,6 +6,7 @@
 #include "gfx/device_factory.h"
 #include "texture/image_decoder.h"
 #include "texture/image_info.h"
+#include "texture/pixel_codec.h"
 #include "texture/surface_loader.h"
 #include "texture/texture_loader.h"
 #include "tools/halvtool/command.h"
@@ -123,107 +124,35 @@ std::optional<std::vector<unsigned char>> readFile(const std::string& path) {
                                       std::istreambuf_iterator<char>());
 }
 
-// Helpers for reading a pixel's channels as 8-bit values.
-unsigned word16(const BYTE* p) {
-    return p[0] | (p[1] << 8);
-}
-BYTE high8(unsigned value16) {
-    return static_cast<BYTE>(value16 >> 8);
-}
-BYTE widen(unsigned value, unsigned bits) {
-    return static_cast<BYTE>(value * 255 / ((1u << bits) - 1));
-}
-BYTE unitFloat(const BYTE* p) {
-    float value = 0.0f;
-    std::memcpy(&value, p, sizeof value);
-    return static_cast<BYTE>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
-}
-
-// The top level's first slice as rows of R, G, B, A bytes, for the formats the readers make.
+// The top level's first slice as rows of R, G, B, A bytes: converted by the blit into
+// A8R8G8B8, the way the texture levels are, so every format a reader makes can be shown and
+// wide samples are rounded, not cut.
 bool toRgba(const DecodedImage& image, std::vector<unsigned char>& out) {
-    out.resize(std::size_t{image.width} * image.height * 4);
-    for (std::uint32_t y = 0; y < image.height; ++y) {
-        const BYTE* row = image.pixels + std::size_t{y} * image.rowPitch;
-        for (std::uint32_t x = 0; x < image.width; ++x) {
-            unsigned char* rgba = out.data() + (std::size_t{y} * image.width + x) * 4;
-            auto set = [&](BYTE r, BYTE g, BYTE b, BYTE a) {
-                rgba[0] = r;
-                rgba[1] = g;
-                rgba[2] = b;
-                rgba[3] = a;
-            };
-            switch (image.format) {
-            case D3DFMT_A8R8G8B8:
-            case D3DFMT_X8R8G8B8: {
-                const BYTE* p = row + x * 4;
-                set(p[2], p[1], p[0], image.format == D3DFMT_A8R8G8B8 ? p[3] : 255);
-                break;
-            }
-            case D3DFMT_A8B8G8R8:
-            case D3DFMT_X8B8G8R8: {
-                const BYTE* p = row + x * 4;
-                set(p[0], p[1], p[2], image.format == D3DFMT_A8B8G8R8 ? p[3] : 255);
-                break;
-            }
-            case D3DFMT_R8G8B8: {
-                const BYTE* p = row + x * 3;
-                set(p[2], p[1], p[0], 255);
-                break;
-            }
-            case D3DFMT_X1R5G5B5:
-            case D3DFMT_A1R5G5B5: {
-                const unsigned v = word16(row + x * 2);
-                const BYTE a = image.format == D3DFMT_A1R5G5B5 && (v & 0x8000) == 0 ? 0 : 255;
-                set(widen((v >> 10) & 31, 5), widen((v >> 5) & 31, 5), widen(v & 31, 5), a);
-                break;
-            }
-            case D3DFMT_R5G6B5: {
-                const unsigned v = word16(row + x * 2);
-                set(widen(v >> 11, 5), widen((v >> 5) & 63, 6), widen(v & 31, 5), 255);
-                break;
-            }
-            case D3DFMT_L8:
-                set(row[x], row[x], row[x], 255);
-                break;
-            case D3DFMT_A8L8:
-                set(row[x * 2], row[x * 2], row[x * 2], row[x * 2 + 1]);
-                break;
-            case D3DFMT_L16: {
-                const BYTE l = high8(word16(row + x * 2));
-                set(l, l, l, 255);
-                break;
-            }
-            case D3DFMT_A16B16G16R16: {
-                const BYTE* p = row + x * 8;
-                set(high8(word16(p)), high8(word16(p + 2)), high8(word16(p + 4)),
-                    high8(word16(p + 6)));
-                break;
-            }
-            case D3DFMT_A32B32G32R32F: {
-                const BYTE* p = row + x * 16;
-                set(unitFloat(p), unitFloat(p + 4), unitFloat(p + 8), unitFloat(p + 12));
-                break;
-            }
-            case D3DFMT_P8: {
-                const PALETTEENTRY entry = image.palette != nullptr
-                                               ? image.palette[row[x]]
-                                               : PALETTEENTRY{row[x], row[x], row[x], 255};
-                set(entry.peRed, entry.peGreen, entry.peBlue, entry.peFlags);
-                break;
-            }
-            default:
-                if (image.format == texture::kFormatAL16) {
-                    const BYTE l = high8(word16(row + x * 4));
-                    set(l, l, l, high8(word16(row + x * 4 + 2)));
-                } else if (image.format == texture::kFormatR16) {
-                    const BYTE* p = row + x * 6;
-                    set(high8(word16(p + 4)), high8(word16(p + 2)), high8(word16(p)), 255);
-                } else {
-                    return false;
-                }
-                break;
-            }
-        }
+    std::vector<unsigned char> bgra(std::size_t{image.width} * image.height * 4);
+    texture::PixelView source;
+    source.pixels = const_cast<BYTE*>(image.pixels);
+    source.format = image.format;
+    source.rowPitch = image.rowPitch;
+    source.slicePitch = image.slicePitch;
+    source.right = image.width;
+    source.bottom = image.height;
+    source.palette = image.palette;
+    texture::PixelView dest;
+    dest.pixels = bgra.data();
+    dest.format = D3DFMT_A8R8G8B8;
+    dest.rowPitch = image.width * 4;
+    dest.slicePitch = dest.rowPitch * image.height;
+    dest.right = image.width;
+    dest.bottom = image.height;
+    if (FAILED(texture::Blit(dest, source, D3DX_FILTER_NONE))) {
+        return false;
+    }
+    out.resize(bgra.size());
+    for (std::size_t i = 0; i < bgra.size(); i += 4) {
+        out[i] = bgra[i + 2];
+        out[i + 1] = bgra[i + 1];
+        out[i + 2] = bgra[i];
+        out[i + 3] = bgra[i + 3];
     }
     return true;
 }
@@ -375,16 +304,16 @@ int run(std::span<const std::string_view> arguments) {
                 static_cast<unsigned>(info.ImageFileFormat));
     std::printf("decoded: %u face(s), %u level(s)\n", image.faceCount(), image.levelCount());
     unsigned faceIndex = 0;
-    for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace) {
+    for (const DecodedImage* face = &image; face != nullptr; face = face->nextFace.get()) {
         unsigned levelIndex = 0;
-        for (const DecodedImage* level = face; level != nullptr; level = level->nextMip) {
+        for (const DecodedImage* level = face; level != nullptr; level = level->nextMip.get()) {
             std::printf("  face %u level %u: %ux%ux%u %s rowPitch %u slicePitch %u pixels %s "
                         "palette %s\n",
                         faceIndex, levelIndex, level->width, level->height, level->depth,
                         formatName(level->format).c_str(), level->rowPitch, level->slicePitch,
-                        level->ownsPixels ? "owned" : "in file",
+                        level->ownsPixels() ? "owned" : "in file",
                         level->palette == nullptr ? "none"
-                                                  : (level->ownsPalette ? "owned" : "shared"));
+                                                  : (level->ownsPalette() ? "owned" : "shared"));
             ++levelIndex;
         }
         ++faceIndex;

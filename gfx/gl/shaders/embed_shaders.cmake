@@ -3,15 +3,15 @@
 file(READ ${COMMON} common)
 file(READ ${VERTEX} vertex)
 file(READ ${FRAGMENT} fragment)
-set(prefix "#version 330 core\n")
 file(WRITE ${OUTPUT}.tmp
 "// Generated from gfx/gl/shaders by embed_shaders.cmake; do not edit.
 #include \"gfx/gl/shaders.h\"
 
 namespace halv::gfx::detail {
 
-const char* const kFixedFunctionVertexShader = R\"GLSL(${prefix}${common}${vertex})GLSL\";
-const char* const kFixedFunctionFragmentShader = R\"GLSL(${prefix}${common}${fragment})GLSL\";
+const char* const kFixedFunctionCommon = R\"GLSL(${common})GLSL\";
+const char* const kFixedFunctionVertexShader = R\"GLSL(${vertex})GLSL\";
+const char* const kFixedFunctionFragmentShader = R\"GLSL(${fragment})GLSL\";
 
 } // namespace halv::gfx::detail
 ")

@@ -102,7 +102,7 @@ vec4 operation(int op, vec4 a1, vec4 a2, vec4 a0) {
 bool alphaPasses(float alpha) {
     int value = int(floor(clamp(alpha, 0.0, 1.0) * 255.0 + 0.5));
     int reference = uPixel.w;
-    switch (uPixel.z) {
+    switch (kPixel.z) {
     case 1:
         return false;
     case 2:
@@ -123,35 +123,35 @@ bool alphaPasses(float alpha) {
 }
 
 void main() {
-    diffuse = uPixel.y != 0 ? vDiffuseFlat : vDiffuse;
-    specular = uPixel.y != 0 ? vSpecularFlat : vSpecular;
+    diffuse = kPixel.y != 0 ? vDiffuseFlat : vDiffuse;
+    specular = kPixel.y != 0 ? vSpecularFlat : vSpecular;
     vec2 spriteCoord = gl_PointCoord;
     vec4 coord = vTexCoord;
-    if (uVertexMode.w != 0) {
+    if (kVertexMode.w != 0) {
         coord = vec4(spriteCoord, 0.0, 1.0);
     }
     // A stage without a texture reads opaque white.
     texel = vec4(1.0);
-    if (uPixel.x == 1) {
+    if (kPixel.x == 1) {
         texel = texture(uTexture2D, coord.xy);
-    } else if (uPixel.x == 2) {
+    } else if (kPixel.x == 2) {
         texel = texture(uTextureCube, coord.xyz);
-    } else if (uPixel.x == 3) {
+    } else if (kPixel.x == 3) {
         texel = texture(uTextureVolume, coord.xyz);
     }
 
     vec4 result = diffuse;
-    if (uColorStage.x != 1) {
-        vec3 colour = operation(uColorStage.x, argument(uColorStage.y), argument(uColorStage.z),
-                                argument(uColorStage.w)).rgb;
+    if (kColorStage.x != 1) {
+        vec3 colour = operation(kColorStage.x, argument(kColorStage.y), argument(kColorStage.z),
+                                argument(kColorStage.w)).rgb;
         float alpha = diffuse.a;
-        if (uAlphaStage.x != 1) {
-            alpha = operation(uAlphaStage.x, argument(uAlphaStage.y), argument(uAlphaStage.z),
-                              argument(uAlphaStage.w)).a;
+        if (kAlphaStage.x != 1) {
+            alpha = operation(kAlphaStage.x, argument(kAlphaStage.y), argument(kAlphaStage.z),
+                              argument(kAlphaStage.w)).a;
         }
         result = clamp(vec4(colour, alpha), 0.0, 1.0);
     }
-    if (uLighting.y != 0) {
+    if (kLighting.y != 0) {
         result.rgb = clamp(result.rgb + specular.rgb, 0.0, 1.0);
     }
     if (!alphaPasses(result.a)) {

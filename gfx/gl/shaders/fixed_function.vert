@@ -15,24 +15,24 @@ flat out vec4 vSpecularFlat;
 out vec4 vTexCoord;
 
 vec4 colourFrom(int source, vec4 material) {
-    if (source == 1 && uVertexHas.x != 0) {
+    if (source == 1 && kVertexHas.x != 0) {
         return aDiffuse;
     }
-    if (source == 2 && uVertexHas.y != 0) {
+    if (source == 2 && kVertexHas.y != 0) {
         return aSpecular;
     }
     return material;
 }
 
 void lightVertex(vec3 cameraPosition) {
-    vec4 cd = colourFrom(uColorSources.x, uMaterialDiffuse);
-    vec4 ca = colourFrom(uColorSources.y, uMaterialAmbient);
-    vec4 cs = colourFrom(uColorSources.z, uMaterialSpecular);
-    vec4 ce = colourFrom(uColorSources.w, uMaterialEmissive);
+    vec4 cd = colourFrom(kColorSources.x, uMaterialDiffuse);
+    vec4 ca = colourFrom(kColorSources.y, uMaterialAmbient);
+    vec4 cs = colourFrom(kColorSources.z, uMaterialSpecular);
+    vec4 ce = colourFrom(kColorSources.w, uMaterialEmissive);
 
     // Without a normal every dot product is 0: only the ambient and emissive terms remain.
-    vec3 normal = uVertexHas.z != 0 ? mat3(uNormalMatrix) * aNormal : vec3(0.0);
-    if (uLighting.z != 0 && dot(normal, normal) > 0.0) {
+    vec3 normal = kVertexHas.z != 0 ? mat3(uNormalMatrix) * aNormal : vec3(0.0);
+    if (kLighting.z != 0 && dot(normal, normal) > 0.0) {
         normal = normalize(normal);
     }
     vec3 toEye = -cameraPosition;
@@ -41,7 +41,7 @@ void lightVertex(vec3 cameraPosition) {
     vec3 ambient = uGlobalAmbient.rgb;
     vec3 diffuse = vec3(0.0);
     vec3 specular = vec3(0.0);
-    for (int i = 0; i < uVertexMode.y; ++i) {
+    for (int i = 0; i < kVertexMode.y; ++i) {
         Light light = uLights[i];
         int type = int(light.params.w);
         vec3 toLight;
@@ -72,8 +72,8 @@ void lightVertex(vec3 cameraPosition) {
         ambient += amount * light.ambient.rgb;
         float nDotL = max(dot(normal, toLight), 0.0);
         diffuse += light.diffuse.rgb * nDotL * amount;
-        if (uLighting.y != 0) {
-            vec3 halfway = uLighting.w != 0 ? toEye + toLight : vec3(0.0, 0.0, 1.0) + toLight;
+        if (kLighting.y != 0) {
+            vec3 halfway = kLighting.w != 0 ? toEye + toLight : vec3(0.0, 0.0, 1.0) + toLight;
             halfway = dot(halfway, halfway) > 0.0 ? normalize(halfway) : vec3(0.0);
             float nDotH = dot(normal, halfway);
             if (nDotH > 0.0) {
@@ -83,12 +83,12 @@ void lightVertex(vec3 cameraPosition) {
     }
     vDiffuse = vec4(clamp(ce.rgb + ca.rgb * ambient + cd.rgb * diffuse, 0.0, 1.0),
                     clamp(cd.a, 0.0, 1.0));
-    vSpecular = uLighting.y != 0 ? vec4(clamp(cs.rgb * specular, 0.0, 1.0), 0.0) : vec4(0.0);
+    vSpecular = kLighting.y != 0 ? vec4(clamp(cs.rgb * specular, 0.0, 1.0), 0.0) : vec4(0.0);
 }
 
 void main() {
     vec3 cameraPosition = vec3(0.0);
-    if (uVertexMode.x != 0) {
+    if (kVertexMode.x != 0) {
         // Screen coordinates and 1/w: no transform, only the mapping to GL's clip space.
         float w = aPosition.w != 0.0 ? 1.0 / aPosition.w : 1.0;
         vec2 pixel = aPosition.xy + vec2(0.5);
@@ -101,23 +101,23 @@ void main() {
         vec4 clip = uProjection * camera;
         // Points shift a sixty-fourth of a pixel less, so that a square edge on a
         // pixel centre counts for the top and left edges, as in the triangle rules.
-        clip.xy += uTarget.yz * clip.w * (uTarget.w != 0.0 ? 1.0 - 1.0 / 32.0 : 1.0);
+        clip.xy += uTarget.yz * clip.w * (kPixel.w != 0 ? 1.0 - 1.0 / 32.0 : 1.0);
         clip.z = 2.0 * clip.z - clip.w;
         gl_Position = clip;
     }
 
-    if (uLighting.x != 0 && uVertexMode.x == 0) {
+    if (kLighting.x != 0 && kVertexMode.x == 0) {
         lightVertex(cameraPosition);
     } else {
-        vDiffuse = uVertexHas.x != 0 ? aDiffuse : vec4(1.0);
-        vSpecular = uVertexHas.y != 0 ? aSpecular : vec4(0.0);
+        vDiffuse = kVertexHas.x != 0 ? aDiffuse : vec4(1.0);
+        vSpecular = kVertexHas.y != 0 ? aSpecular : vec4(0.0);
     }
     vDiffuseFlat = vDiffuse;
     vSpecularFlat = vSpecular;
     vTexCoord = aTexCoord;
 
-    float size = uVertexHas.w != 0 ? aPointSize : uPoint.x;
-    if (uVertexMode.z != 0 && uVertexMode.x == 0) {
+    float size = kVertexHas.w != 0 ? aPointSize : uPoint.x;
+    if (kVertexMode.z != 0 && kVertexMode.x == 0) {
         float distance = length(cameraPosition);
         float scale = uPointScale.x + uPointScale.y * distance + uPointScale.z * distance * distance;
         size = scale > 0.0 ? uPoint.w * size * sqrt(1.0 / scale) : uPoint.z;

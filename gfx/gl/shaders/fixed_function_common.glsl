@@ -1,5 +1,8 @@
 // The fixed-function state both stages read: one uniform block, refreshed only when it changes.
-// std140, vec4-sized members only.
+// std140, vec4-sized members only. The block's switches that pick code paths (texture kind,
+// stage operations, lighting, vertex contents) are compiled into each program as the KEY_*
+// constants below instead of read per vertex and pixel: a software rasteriser runs every
+// branch of a uniform switch, while a constant one folds away.
 
 struct Light {
     vec4 diffuse;
@@ -37,3 +40,11 @@ layout(std140) uniform FixedFunction {
     vec4 uTextureFactor;
     vec4 uStageConstant;
 };
+
+const ivec4 kColorSources = ivec4(KEY_COLOR_SOURCES);
+const ivec4 kLighting = ivec4(KEY_LIGHTING);
+const ivec4 kVertexHas = ivec4(KEY_VERTEX_HAS);
+const ivec4 kVertexMode = ivec4(KEY_VERTEX_MODE);
+const ivec4 kColorStage = ivec4(KEY_COLOR_STAGE);
+const ivec4 kAlphaStage = ivec4(KEY_ALPHA_STAGE);
+const ivec4 kPixel = ivec4(KEY_PIXEL); // texture kind, flat shading, alpha function, points
