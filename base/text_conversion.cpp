@@ -209,6 +209,14 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
            });
 }
 
+std::string foldCase(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) {
+        c = static_cast<char>(foldCp1252(static_cast<unsigned char>(c)));
+    }
+    return folded;
+}
+
 char16_t toUpperWide(char16_t c) {
     unsigned char byte = 0;
     if (unicodeToCp1252(c, &byte)) {

@@ -52,6 +52,9 @@ std::string wideToAnsi(std::u16string_view text);
 
 // Case-insensitive equality in code page 1252.
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
+// `text` with every byte folded the way equalsIgnoreCase compares them: two texts are equal
+// ignoring case exactly when their folded forms are equal.
+std::string foldCase(std::string_view text);
 bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b);
 char16_t toUpperWide(char16_t c);
 

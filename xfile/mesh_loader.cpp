@@ -4,42 +4,68 @@
 
 #include "base/allocation_guard.h"
 #include "base/bytes.h"
+#include "base/debug_output.h"
 #include "math/vector_math.h"
 #include "xfile/detail/mesh_assembly.h"
+#include "xfile/detail/parse_context.h"
 #include "xfile/standard_templates.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace halv::xfile::detail {
 namespace {
 
 using base::ComRef;
 
+// A fixed limit stopped the load: says which on the debugger channel.
+HRESULT limitReached(const char* what) {
+    OutputDebugStringA((std::string("D3DX: (ERROR) .x load stopped: ") + what + "\r\n").c_str());
+    return E_FAIL;
+}
+
+HRESULT overBudget() {
+    OutputDebugStringA("D3DX: (ERROR) .x load stopped: its meshes need more memory than a file "
+                       "of this size may take\r\n");
+    return E_OUTOFMEMORY;
+}
+
+constexpr std::uint64_t kPartOverhead = 2048;
+
 class Walker {
 public:
-    Walker(DWORD options, IDirect3DDevice9* device)
+    Walker(DWORD options, IDirect3DDevice9* device, const MemoryBudget& budget,
+           std::uint64_t visitLimit)
         : mOptions(options)
-        , mDevice(device) {}
+        , mDevice(device)
+        , mBudget(budget)
+        , mVisitLimit(visitLimit) {}
 
     // Visits `object` with `transform`, the transform of the frame it stands in.
     HRESULT walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth);
 
     std::vector<BuiltMesh>& parts() { return mParts; }
+    MemoryBudget& budget() { return mBudget; }
 
 private:
     HRESULT addMesh(ID3DXFileData* object, const D3DXMATRIX& transform);
 
     DWORD mOptions;
     IDirect3DDevice9* mDevice;
-    LoadBudget mBudget;
+    MemoryBudget mBudget;
+    std::uint64_t mVisitLimit;
     std::uint64_t mVisits = 0;
     std::vector<BuiltMesh> mParts;
 };
 
 HRESULT Walker::walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth) {
-    if (depth > kMaxFrameDepth || ++mVisits > kMaxVisitedObjects) {
-        return E_FAIL;
+    if (depth > kMaxFrameDepth) {
+        return limitReached("frames nest deeper than 256 levels");
+    }
+    if (++mVisits > mVisitLimit) {
+        return limitReached("references repeat objects more than 65,536 times plus 256 times "
+                            "per object of the file (at most 1,048,576)");
     }
     GUID type = GUID_NULL;
     object->GetType(&type);
@@ -84,11 +110,20 @@ HRESULT Walker::walk(ID3DXFileData* object, D3DXMATRIX* transform, int depth) {
 
 HRESULT Walker::addMesh(ID3DXFileData* object, const D3DXMATRIX& transform) {
     if (mParts.size() >= kMaxMeshes) {
-        return E_FAIL;
+        return limitReached("more than 16384 meshes");
+    }
+    // What every kept part costs besides its arrays: the mesh object, its device buffers and
+    // declaration, and its lists.
+    if (!mBudget.take(kPartOverhead)) {
+        return overBudget();
     }
     BuiltMesh part;
     HRESULT hr = buildMesh(object, mOptions, mDevice, &mBudget, &part);
+    if (hr == E_OUTOFMEMORY) {
+        return overBudget();
+    }
     if (hr == D3DXERR_LOADEDMESHASNODATA) {
+        mBudget.give(kPartOverhead);
         return D3D_OK;
     }
     if (FAILED(hr)) {
@@ -169,8 +204,17 @@ HRESULT mergeDeclarations(const Declaration& a, const Declaration& b, Declaratio
 
 } // namespace
 
-HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltMesh* merged) {
-    if (parts.empty() || device == nullptr ||
+std::uint64_t visitLimit(ID3DXFileEnumObject* file) {
+    const std::uint64_t objects = objectCount(file);
+    if (objects == 0) {
+        return kMaxVisitedObjects;
+    }
+    return std::min(kMaxVisitedObjects, kBaseVisitedObjects + kVisitsPerObject * objects);
+}
+
+HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, MemoryBudget* budget,
+                    BuiltMesh* merged) {
+    if (parts.empty() || device == nullptr || budget == nullptr ||
         std::any_of(parts.begin(), parts.end(), [](const BuiltMesh& part) { return !part.mesh; })) {
         return D3DXERR_INVALIDDATA;
     }
@@ -206,10 +250,15 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltM
         }
     }
     if (faces > 0xFFFFFFFFu || vertices > 0xFFFFFFFFu) {
-        return E_OUTOFMEMORY;
+        limitReached("the meshes together hold more than 2^32 - 1 faces or vertices");
+        return D3DXERR_INVALIDDATA;
     }
     if (faces > kMaxFaces16 || vertices > kMaxVertices16) {
         options |= D3DXMESH_32BIT;
+    }
+    // The merged mesh next to its parts, and the index and adjacency lists that fill it.
+    if (!budget->take(vertices * layout.vertexSize + faces * (12 + 4 + 12 + 12))) {
+        return overBudget();
     }
 
     ComRef<MeshObject> result;
@@ -225,6 +274,17 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltM
     std::vector<D3DXATTRIBUTERANGE> table;
     bool tableValid = true;
     std::vector<MaterialRecord> materials;
+    // Each part's ids name its own materials, after those of the parts before it. Where some
+    // part has materials, a part without gets the default one, so that its ids name a material
+    // of its own instead of the next part's first or none at all. Where none has, every face
+    // keeps id 0 and the one default material the loader adds.
+    const bool anyMaterials = std::any_of(
+        parts.begin(), parts.end(), [](const BuiltMesh& part) { return !part.materials.empty(); });
+    for (BuiltMesh& part : parts) {
+        if (anyMaterials && part.materials.empty()) {
+            part.materials.push_back(defaultMaterial());
+        }
+    }
     std::vector<DWORD>& attributes = result->attributes();
 
     LPVOID locked = nullptr;
@@ -266,12 +326,29 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltM
             adjacency.push_back(neighbour == 0xFFFFFFFF ? neighbour : neighbour + faceBase);
         }
         // Each part is sorted and its ids come after the previous parts' ids, so the tables
-        // line up one after another.
+        // line up one after another, one record per id.
         tableValid = tableValid && mesh.attributeTableValid();
         for (const D3DXATTRIBUTERANGE& record : mesh.attributeTable()) {
-            table.push_back({record.AttribId + materialBase, record.FaceStart + faceBase,
-                             record.FaceCount, record.VertexStart + vertexBase,
-                             record.VertexCount});
+            const D3DXATTRIBUTERANGE moved{record.AttribId + materialBase,
+                                           record.FaceStart + faceBase, record.FaceCount,
+                                           record.VertexStart + vertexBase, record.VertexCount};
+            if (table.empty() || moved.AttribId > table.back().AttribId) {
+                table.push_back(moved);
+                continue;
+            }
+            D3DXATTRIBUTERANGE& last = table.back();
+            if (moved.AttribId == last.AttribId &&
+                moved.FaceStart == last.FaceStart + last.FaceCount) {
+                // Parts without materials one after another: their faces form one range.
+                const DWORD vertexEnd = std::max(last.VertexStart + last.VertexCount,
+                                                 moved.VertexStart + moved.VertexCount);
+                last.VertexStart = std::min(last.VertexStart, moved.VertexStart);
+                last.VertexCount = vertexEnd - last.VertexStart;
+                last.FaceCount += moved.FaceCount;
+            } else {
+                // One record per id or none: without a table each subset is drawn run by run.
+                tableValid = false;
+            }
         }
         materials.insert(materials.end(), std::make_move_iterator(part.materials.begin()),
                          std::make_move_iterator(part.materials.end()));
@@ -299,7 +376,7 @@ HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device, BuiltM
 
 HRESULT assembleMesh(ID3DXFileEnumObject* file, DWORD options, IDirect3DDevice9* device,
                      const LoadRequest& request, LoadedMesh* loaded) {
-    Walker walker(options, device);
+    Walker walker(options, device, remainingBudget(file), visitLimit(file));
     SIZE_T count = 0;
     file->GetChildren(&count);
     for (SIZE_T i = 0; i < count; ++i) {
@@ -319,7 +396,7 @@ HRESULT assembleMesh(ID3DXFileEnumObject* file, DWORD options, IDirect3DDevice9*
         return E_FAIL;
     }
     BuiltMesh merged;
-    HRESULT hr = mergeMeshes(walker.parts(), device, &merged);
+    HRESULT hr = mergeMeshes(walker.parts(), device, &walker.budget(), &merged);
     if (FAILED(hr)) {
         return hr;
     }

@@ -1,6 +1,7 @@
 #include "xfile/xfile_reader.h"
 
 #include "base/allocation_guard.h"
+#include "base/debug_output.h"
 #include "base/resources.h"
 #include "base/text_conversion.h"
 #include "xfile/detail/file_image.h"
@@ -270,10 +271,20 @@ public:
 
 private:
     HRESULT parse(std::span<const std::byte> bytes, ParsedFile* parsed) {
+        parsed->budget = detail::MemoryBudget::forInput(bytes.size());
         detail::PreparedFile prepared;
-        ReadFailure failure = detail::prepareFile(bytes, &prepared);
+        ReadFailure failure = detail::prepareFile(bytes, &parsed->budget, &prepared);
         if (failure == ReadFailure::kNone) {
             failure = detail::parseFile(prepared, mRegistry, parsed);
+            // The expanded image goes with `prepared`.
+            parsed->budget.give(prepared.expandedCharge);
+        }
+        // The reader's own limits, as opposed to faults of the file, are named.
+        if (failure == ReadFailure::kOutOfMemory || failure == ReadFailure::kNestingTooDeep ||
+            failure == ReadFailure::kTooLarge) {
+            OutputDebugStringA((std::string("D3DX: (ERROR) .x parse stopped: ") +
+                                detail::toString(failure) + "\r\n")
+                                   .c_str());
         }
         return detail::toHresult(failure);
     }
@@ -346,6 +357,28 @@ private:
 };
 
 } // namespace
+
+namespace detail {
+
+MemoryBudget remainingBudget(ID3DXFileEnumObject* file) {
+    ComRef<ID3DXFileEnumObject> ours;
+    if (file == nullptr ||
+        FAILED(file->QueryInterface(kIidEnumObjectImplementation, ours.putVoid()))) {
+        return MemoryBudget();
+    }
+    return static_cast<EnumObject*>(ours.get())->parsed().budget;
+}
+
+std::uint64_t objectCount(ID3DXFileEnumObject* file) {
+    ComRef<ID3DXFileEnumObject> ours;
+    if (file == nullptr ||
+        FAILED(file->QueryInterface(kIidEnumObjectImplementation, ours.putVoid()))) {
+        return 0;
+    }
+    return static_cast<EnumObject*>(ours.get())->parsed().nodes.size();
+}
+
+} // namespace detail
 } // namespace halv::xfile
 
 HRESULT D3DXFileCreate(ID3DXFile** file) noexcept {

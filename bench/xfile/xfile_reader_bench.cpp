@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace halv::xfile::fixtures {
 namespace {
@@ -85,6 +86,29 @@ void BM_StationCompressedParseAndWalk(benchmark::State& state) {
     state.counters["file_MB"] = static_cast<double>(file.size()) / 1e6;
 }
 BENCHMARK(BM_StationCompressedParseAndWalk)->Unit(benchmark::kMillisecond);
+
+// 60,000 templates whose names hold bytes above 0x7F (binary files may name them so), each
+// then named by an object: every lookup goes through the name index.
+void BM_NonAsciiTemplateNames(benchmark::State& state) {
+    static const std::vector<std::byte> file = [] {
+        constexpr std::uint32_t kTemplates = 60000;
+        BinaryWriter w;
+        for (std::uint32_t i = 0; i < kTemplates; ++i) {
+            const GUID guid{i + 1, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
+            w.token(31).name("\xE9T" + std::to_string(i)).token(10).guid(guid);
+            w.token(41).name("a").token(20).token(11);
+        }
+        for (std::uint32_t i = 0; i < kTemplates; ++i) {
+            w.name("\xC9t" + std::to_string(i)).token(10).integerList({i}).token(11);
+        }
+        return w.bytes();
+    }();
+    ComRef<ID3DXFile> reader = makeReader(false);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(parseAndWalk(reader.get(), file));
+    }
+}
+BENCHMARK(BM_NonAsciiTemplateNames)->Unit(benchmark::kMillisecond);
 
 void BM_RegisterStandardTemplates(benchmark::State& state) {
     for (auto _ : state) {

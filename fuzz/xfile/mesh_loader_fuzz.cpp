@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to D3DXLoadMeshFromXInMemory on a null device and checks what a
 // successful load hands out: buffers whose pointers stay inside themselves, indices inside the
-// vertices, an attribute table that describes the faces, adjacency naming real faces, and
+// vertices, an attribute table that describes the faces with one record per material, so that
+// drawing subsets 0 to count - 1 draws every face once, adjacency naming real faces, and
 // subsets that draw. Then clones, sorts and regenerates adjacency on the result.
 #include "base/com.h"
+#include "base/environment.h"
 #include "gfx/device_factory.h"
 #include "xfile/mesh_loader.h"
 
@@ -71,7 +73,7 @@ void checkMaterials(ID3DXBuffer* materials, ID3DXBuffer* effects, DWORD count) {
     }
 }
 
-void checkMesh(ID3DXMesh* mesh, ID3DXBuffer* adjacency) {
+void checkMesh(ID3DXMesh* mesh, ID3DXBuffer* adjacency, DWORD materialCount) {
     const DWORD faces = mesh->GetNumFaces();
     const DWORD vertices = mesh->GetNumVertices();
     check(faces > 0 && vertices > 0);
@@ -100,6 +102,8 @@ void checkMesh(ID3DXMesh* mesh, ID3DXBuffer* adjacency) {
     DWORD next = 0;
     for (const D3DXATTRIBUTERANGE& range : table) {
         check(range.FaceStart == next && range.FaceCount > 0);
+        check(range.AttribId < materialCount);
+        check(&range == table.data() || (&range)[-1].AttribId < range.AttribId);
         for (DWORD f = range.FaceStart; f < range.FaceStart + range.FaceCount; ++f) {
             check(attributes[f] == range.AttribId);
         }
@@ -133,6 +137,23 @@ void exercise(ID3DXMesh* mesh) {
 
 } // namespace
 
+// A file whose references repeat frames a million times frees a million small objects per
+// input; AddressSanitizer's default quarantine of 256 MiB of freed blocks then fills the RSS
+// limit by itself. A smaller one still catches uses after free within an input.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=64";
+}
+
+// Each input may take a load's whole memory budget; under AddressSanitizer the many small
+// blocks of a file of thousands of meshes cost several times what they do in a plain build. A
+// ceiling of 16 MiB keeps a run inside its RSS limit and reaches the budget's failure paths
+// more often.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    static const halv::base::MapEnvironment registry{{"D3DXFileMemoryCeilingMB", "16"}};
+    halv::base::installEnvironment(&registry);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0 || size > 0xFFFFFFFFu) {
         return 0;
@@ -150,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     checkMaterials(materials.get(), effects.get(), count);
-    checkMesh(mesh.get(), adjacency.get());
+    checkMesh(mesh.get(), adjacency.get(), count);
     exercise(mesh.get());
     return 0;
 }

@@ -106,7 +106,8 @@ TEST(CompressedFile, BlocksReachBackIntoEarlierBlocks) {
     ASSERT_LT(secondStored, 32u);
 
     std::vector<std::byte> image;
-    ASSERT_EQ(detail::expandCompressed(compressed, &image), ReadFailure::kNone);
+    detail::MemoryBudget budget;
+    ASSERT_EQ(detail::expandCompressed(compressed, &budget, &image), ReadFailure::kNone);
     std::vector<std::byte> expected = toBytes(text);
     std::memcpy(expected.data() + 8, "txt ", 4);
     EXPECT_EQ(image, expected);
@@ -191,7 +192,8 @@ TEST(CompressedFile, BrokenBlocksFailWithoutWritingPastTheImage) {
         std::vector<std::byte> file = good;
         c.corrupt(file, declared);
         std::vector<std::byte> image;
-        EXPECT_EQ(detail::expandCompressed(file, &image), c.expected);
+        detail::MemoryBudget budget;
+        EXPECT_EQ(detail::expandCompressed(file, &budget, &image), c.expected);
         EXPECT_TRUE(image.empty());
         ComRef<ID3DXFile> reader = makeReader(false);
         ComRef<ID3DXFileEnumObject> parsed;

@@ -1,6 +1,8 @@
 // Mesh assembly from .x data: triangulation, frames and their transforms, normals and vertex
 // splitting, materials and effect instances, vertex data children, merging, the limits of the
 // frame walk, every source a mesh can be loaded from, and the failures.
+#include "base/debug_output.h"
+#include "base/environment.h"
 #include "base/resources.h"
 #include "base/text_conversion.h"
 #include "math/vector_math.h"
@@ -10,10 +12,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -355,6 +360,96 @@ TEST_F(MeshLoader, TwoMeshesMergeWithTheirMaterialsInOrder) {
     }
 }
 
+// How often each face is drawn when a caller draws subsets 0 to count - 1, as the model
+// object does.
+std::vector<int> timesEachFaceIsDrawn(ID3DXMesh* mesh, IDirect3DDevice9* device, DWORD count) {
+    std::vector<int> times(mesh->GetNumFaces(), 0);
+    gfx::setCallLogging(device, true);
+    for (DWORD id = 0; id < count; ++id) {
+        gfx::clearCallLog(device);
+        device->BeginScene();
+        EXPECT_EQ(mesh->DrawSubset(id), D3D_OK);
+        device->EndScene();
+        for (const gfx::CallRecord& call : gfx::callLog(device)) {
+            if (call.method != "DrawIndexedPrimitive") {
+                continue;
+            }
+            // type, base vertex, minimum index, vertex count, start index, primitives
+            const std::uint64_t first = call.values.at(4) / 3;
+            for (std::uint64_t f = first; f < first + call.values.at(5); ++f) {
+                ++times.at(f);
+            }
+        }
+    }
+    gfx::setCallLogging(device, false);
+    return times;
+}
+
+struct MergeCase {
+    const char* name;
+    std::vector<int> materialsPerMesh; // 0: no MeshMaterialList
+    DWORD expectedCount;
+    // Which material each mesh's faces end up with, mesh by mesh.
+    std::vector<DWORD> expectedIds;
+    // Materials that must be the grey default.
+    std::vector<DWORD> defaults;
+};
+
+TEST_F(MeshLoader, MergedMeshesDrawEveryFaceOnce) {
+    const std::vector<MergeCase> cases = {
+        // Three meshes of which only the first has a material.
+        {"MaterialsThenBare", {1, 0, 0}, 3, {0, 1, 2}, {1, 2}},
+        {"BareThenMaterials", {0, 2}, 3, {0, 2}, {0}},
+        {"BareBetween", {2, 0, 1}, 4, {1, 2, 3}, {2}},
+        // No materials anywhere: the one grey default, as for a single mesh.
+        {"AllBare", {0, 0, 0}, 1, {0, 0, 0}, {0}},
+    };
+    for (const MergeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string body;
+        DWORD faces = 0;
+        for (std::size_t m = 0; m < c.materialsPerMesh.size(); ++m) {
+            const auto x = static_cast<float>(m * 3);
+            std::string list;
+            if (c.materialsPerMesh[m] > 0) {
+                // Each face takes the last material, so a mesh's faces share one id.
+                const int last = c.materialsPerMesh[m] - 1;
+                list = "MeshMaterialList { " + std::to_string(c.materialsPerMesh[m]) + "; 2; " +
+                       std::to_string(last) + ", " + std::to_string(last) + ";;\n";
+                for (int i = 0; i < c.materialsPerMesh[m]; ++i) {
+                    list += materialText(1, 0, 0, 1);
+                }
+                list += "}\n";
+            }
+            body += meshText({{x, 0, 0}, {x + 1, 0, 0}, {x + 1, 1, 0}, {x, 1, 0}},
+                             {{0, 1, 2}, {0, 2, 3}}, list);
+            faces += 2;
+        }
+        LoadResult loaded = load(body);
+        ASSERT_EQ(loaded.result, D3D_OK);
+        ASSERT_EQ(loaded.mesh->GetNumFaces(), faces);
+        EXPECT_EQ(loaded.materialCount, c.expectedCount);
+        std::vector<DWORD> ids;
+        for (std::size_t m = 0; m < c.expectedIds.size(); ++m) {
+            ids.insert(ids.end(), 2, c.expectedIds[m]);
+        }
+        EXPECT_THAT(attributesOf(loaded.mesh.get()), ElementsAreArray(ids));
+        for (DWORD grey : c.defaults) {
+            EXPECT_EQ(materialsOf(loaded)[grey].MatD3D.Diffuse.r, 0.5f) << grey;
+        }
+        // One record per id.
+        std::vector<DWORD> tableIds;
+        for (const D3DXATTRIBUTERANGE& record : attributeTableOf(loaded.mesh.get())) {
+            tableIds.push_back(record.AttribId);
+        }
+        std::vector<DWORD> distinct = tableIds;
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        EXPECT_EQ(tableIds, distinct);
+        EXPECT_THAT(timesEachFaceIsDrawn(loaded.mesh.get(), mDevice.get(), loaded.materialCount),
+                    testing::Each(1));
+    }
+}
+
 TEST_F(MeshLoader, MeshesOfDifferentLayoutsMergeIntoOne) {
     const std::string normals = "MeshNormals { 1; 0.0;0.0;1.0;; 1; 3;0,0,0;; }\n";
     const std::string coords = "MeshTextureCoords { 3; 0.5;0.5;, 1.0;0.0;, 1.0;1.0;; }\n";
@@ -618,7 +713,12 @@ TEST_F(MeshLoader, ReferencesCannotMultiplyTheWork) {
         body += std::to_string(i);
         body += " { {F" + previous + "} {F" + previous + "} }\n";
     }
+    // Each fixed limit names itself on the debugger channel.
+    std::string debugText;
+    const base::DebugOutputSink previousSink =
+        base::installDebugOutputSink([&debugText](std::string_view text) { debugText += text; });
     EXPECT_EQ(load(body).result, E_FAIL);
+    EXPECT_THAT(debugText, testing::HasSubstr("more than 16384 meshes"));
 
     // A chain of references deeper than the walk goes (the parser itself stops nesting
     // earlier).
@@ -627,9 +727,139 @@ TEST_F(MeshLoader, ReferencesCannotMultiplyTheWork) {
         chain += "Frame C" + std::to_string(i) + " { {C" + std::to_string(i - 1) + "} }\n";
     }
     EXPECT_EQ(load(chain).result, E_FAIL);
+    EXPECT_THAT(debugText, testing::HasSubstr("frames nest deeper than 256 levels"));
+    base::installDebugOutputSink(previousSink);
     LoadResult shallow = load(chain.substr(0, chain.find("Frame C200 ")));
     ASSERT_EQ(shallow.result, D3D_OK);
     EXPECT_EQ(shallow.mesh->GetNumFaces(), 200u);
+}
+
+// A binary file: one Mesh of `vertexCount` vertices on a parabola and one polygon through
+// all of them, so vertexCount - 2 triangles.
+std::vector<std::byte> fanMeshFile(DWORD vertexCount) {
+    std::vector<std::byte> file = toBytes("xof 0303bin 0032");
+    const auto put = [&file](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            file.push_back(static_cast<std::byte>(value >> (8 * i)));
+        }
+    };
+    put(1, 2); // name
+    put(4, 4);
+    for (char c : std::string_view("Mesh")) {
+        put(static_cast<unsigned char>(c), 1);
+    }
+    put(10, 2);
+    put(6, 2); // integer list: nVertices
+    put(1, 4);
+    put(vertexCount, 4);
+    put(7, 2); // float list: the vertices
+    put(vertexCount * 3, 4);
+    for (DWORD v = 0; v < vertexCount; ++v) {
+        const auto x = static_cast<float>(v);
+        for (float value : {x, x * x, 0.0f}) {
+            put(std::bit_cast<std::uint32_t>(value), 4);
+        }
+    }
+    put(6, 2); // integer list: nFaces, then the polygon
+    put(vertexCount + 2, 4);
+    put(1, 4);
+    put(vertexCount, 4);
+    for (DWORD v = 0; v < vertexCount; ++v) {
+        put(v, 4);
+    }
+    put(11, 2);
+    return file;
+}
+
+TEST_F(MeshLoader, MoreThanTwoMillionVerticesAndTrianglesLoad) {
+    constexpr DWORD kVertices = 2200000;
+    const std::vector<std::byte> file = fanMeshFile(kVertices);
+    ID3DXMesh* mesh = nullptr;
+    ASSERT_EQ(D3DXLoadMeshFromXInMemory(file.data(), static_cast<DWORD>(file.size()),
+                                        D3DXMESH_SYSTEMMEM, mDevice.get(), nullptr, nullptr,
+                                        nullptr, nullptr, &mesh),
+              D3D_OK);
+    EXPECT_EQ(mesh->GetNumVertices(), kVertices);
+    EXPECT_EQ(mesh->GetNumFaces(), kVertices - 2);
+    EXPECT_EQ(mesh->GetOptions(), D3DXMESH_SYSTEMMEM | D3DXMESH_32BIT);
+    mesh->Release();
+}
+
+// A "tzip" file of `blocks` copies of one block that expands to 32768 bytes of "0,".
+std::vector<std::byte> compressedBomb(std::size_t blocks) {
+    const std::string plain = "xof 0303txt 0032" + std::string(32768 / 2 * 2, ',');
+    std::string text = plain;
+    for (std::size_t i = 16; i < text.size(); i += 2) {
+        text[i] = '0';
+    }
+    const std::vector<std::byte> one = compressXFile(toBytes(text));
+    // The first block refers to nothing before it, so it reads the same after any other.
+    const std::span<const std::byte> block = std::span(one).subspan(20);
+    std::vector<std::byte> file(one.begin(), one.begin() + 20);
+    const auto total = static_cast<std::uint32_t>(16 + blocks * 32768);
+    std::memcpy(file.data() + 16, &total, 4);
+    for (std::size_t i = 0; i < blocks; ++i) {
+        file.insert(file.end(), block.begin(), block.end());
+    }
+    return file;
+}
+
+TEST_F(MeshLoader, LoadsStayWithinTheirMemoryBudget) {
+    // About 100 KB that declare 80 MB: refused before anything is expanded.
+    const std::vector<std::byte> bomb = compressedBomb(2500);
+    ASSERT_LT(bomb.size(), 200000u);
+    ID3DXMesh* mesh = nullptr;
+    EXPECT_EQ(D3DXLoadMeshFromXInMemory(bomb.data(), static_cast<DWORD>(bomb.size()),
+                                        D3DXMESH_SYSTEMMEM, mDevice.get(), nullptr, nullptr,
+                                        nullptr, nullptr, &mesh),
+              E_OUTOFMEMORY);
+    EXPECT_EQ(mesh, nullptr);
+
+    // 20,000 vertices need more than a ceiling of 1 MiB, and fit the default.
+    std::vector<std::array<float, 3>> vertices;
+    std::vector<std::vector<DWORD>> faces;
+    for (DWORD i = 0; i < 20000; ++i) {
+        vertices.push_back({static_cast<float>(i % 100), static_cast<float>(i / 100), 0});
+        if (i % 3 == 2) {
+            faces.push_back({i - 2, i - 1, i});
+        }
+    }
+    const std::string body = meshText(vertices, faces);
+    EXPECT_EQ(load(body).result, D3D_OK);
+    const base::MapEnvironment registry{{"D3DXFileMemoryCeilingMB", "1"}};
+    const base::ScopedEnvironment scoped(&registry);
+    EXPECT_EQ(load(body).result, E_OUTOFMEMORY);
+    EXPECT_EQ(load(meshText(kSquare, {{0, 1, 2}})).result, D3D_OK);
+}
+
+// What the fuzz targets found, each with the code its load must end with.
+TEST_F(MeshLoader, FuzzFindingsLoadOrFailCleanly) {
+    const std::map<std::string, HRESULT, std::less<>> expected = {
+        // Frames doubling and crossing references: the walk stops at its object limit.
+        {"slow_mixed_doubling_references.x", E_FAIL},
+        // Eleven doubling frames, a frame naming itself, then doubling frames without meshes.
+        {"slow_self_and_doubling_references.x", E_FAIL},
+    };
+    std::size_t seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(HALV_XFILE_CRASHERS)) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        const auto wanted = expected.find(name);
+        ASSERT_NE(wanted, expected.end()) << "a finding without an expected result";
+        ID3DXMesh* mesh = nullptr;
+        ID3DXBuffer* materials = nullptr;
+        const HRESULT hr =
+            D3DXLoadMeshFromXA(entry.path().string().c_str(), D3DXMESH_SYSTEMMEM, mDevice.get(),
+                               nullptr, &materials, nullptr, nullptr, &mesh);
+        EXPECT_EQ(hr, wanted->second);
+        EXPECT_EQ(mesh != nullptr, SUCCEEDED(hr));
+        if (mesh != nullptr) {
+            mesh->Release();
+            materials->Release();
+        }
+        ++seen;
+    }
+    EXPECT_EQ(seen, expected.size());
 }
 
 class MeshSources : public MeshLoader {

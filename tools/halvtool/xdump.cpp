@@ -1,5 +1,7 @@
 // `halvtool xdump FILE.x`: parses a .x file with the standard templates registered and prints
-// its objects as a tree: template, name, id, data size and the first data words.
+// its objects as a tree: template, name, id, data size and the first data words. References
+// repeat what they name, so the tree can be exponentially larger than the file: the walk stops
+// at the mesh loader's largest limits.
 #include "base/com.h"
 #include "tools/halvtool/command.h"
 #include "xfile/standard_templates.h"
@@ -17,7 +19,25 @@ namespace {
 
 using base::ComRef;
 
-void printObject(ID3DXFileData* object, int depth) {
+// The largest limits of the mesh loader's frame walk.
+constexpr int kMaxDepth = 256;
+constexpr std::uint64_t kMaxObjects = 1048576;
+
+struct Walk {
+    std::uint64_t objects = 0;
+    const char* stopped = nullptr; // why the walk ended early
+};
+
+void printObject(ID3DXFileData* object, int depth, Walk& walk) {
+    if (walk.stopped == nullptr && depth > kMaxDepth) {
+        walk.stopped = "objects nest deeper than 256 levels";
+    }
+    if (walk.stopped == nullptr && ++walk.objects > kMaxObjects) {
+        walk.stopped = "more than 1048576 objects";
+    }
+    if (walk.stopped != nullptr) {
+        return;
+    }
     GUID type{};
     GUID id{};
     object->GetType(&type);
@@ -55,7 +75,7 @@ void printObject(ID3DXFileData* object, int depth) {
     for (SIZE_T i = 0; i < count; ++i) {
         ComRef<ID3DXFileData> child;
         if (SUCCEEDED(object->GetChild(i, child.put()))) {
-            printObject(child.get(), depth + 1);
+            printObject(child.get(), depth + 1, walk);
         }
     }
 }
@@ -82,11 +102,18 @@ int run(std::span<const std::string_view> arguments) {
     }
     SIZE_T count = 0;
     parsed->GetChildren(&count);
-    for (SIZE_T i = 0; i < count; ++i) {
+    Walk walk;
+    for (SIZE_T i = 0; i < count && walk.stopped == nullptr; ++i) {
         ComRef<ID3DXFileData> object;
         if (SUCCEEDED(parsed->GetChild(i, object.put()))) {
-            printObject(object.get(), 0);
+            printObject(object.get(), 0, walk);
         }
+    }
+    if (walk.stopped != nullptr) {
+        std::fprintf(stderr,
+                     "halvtool xdump: %s: stopped: %s (references repeat parts of the tree)\n",
+                     path.c_str(), walk.stopped);
+        return 1;
     }
     return 0;
 }

@@ -108,7 +108,8 @@ ReadFailure readHeader(std::span<const std::byte> file, FileHeader* header) {
     return ReadFailure::kNone;
 }
 
-ReadFailure expandCompressed(std::span<const std::byte> file, std::vector<std::byte>* image) {
+ReadFailure expandCompressed(std::span<const std::byte> file, MemoryBudget* budget,
+                             std::vector<std::byte>* image) {
     constexpr std::size_t kTotalOffset = kHeaderSize;
     constexpr std::size_t kFirstBlock = kTotalOffset + 4;
     if (file.size() < kFirstBlock) {
@@ -141,13 +142,18 @@ ReadFailure expandCompressed(std::span<const std::byte> file, std::vector<std::b
         return ReadFailure::kCompressedTotalSize;
     }
 
-    InflateStream stream;
-    if (!stream.ready()) {
+    // A few hundred kilobytes of blocks can declare hundreds of megabytes.
+    if (!budget->take(declaredTotal)) {
         return ReadFailure::kOutOfMemory;
     }
-    // The output grows block by block, so a declared size that the data cannot back costs no
-    // more memory than the blocks really expand to.
-    std::vector<std::byte> out(file.begin(), file.begin() + kHeaderSize);
+    InflateStream stream;
+    if (!stream.ready()) {
+        budget->give(declaredTotal);
+        return ReadFailure::kOutOfMemory;
+    }
+    std::vector<std::byte> out;
+    out.reserve(declaredTotal);
+    out.assign(file.begin(), file.begin() + kHeaderSize);
     const std::string_view plainFormat = fieldIs(file, 8, "bzip") ? "bin " : "txt ";
     std::memcpy(out.data() + 8, plainFormat.data(), 4);
 
@@ -158,6 +164,7 @@ ReadFailure expandCompressed(std::span<const std::byte> file, std::vector<std::b
         const std::span<const std::byte> block = file.subspan(offset + 4, stored);
         offset += 4 + stored;
         if (block.size() < 2 || block[0] != std::byte{'C'} || block[1] != std::byte{'K'}) {
+            budget->give(declaredTotal);
             return ReadFailure::kCompressedSignature;
         }
         out.resize(produced + expanded);
@@ -165,6 +172,7 @@ ReadFailure expandCompressed(std::span<const std::byte> file, std::vector<std::b
         const ReadFailure failure = inflateBlock(stream.get(), block.subspan(2), history,
                                                  std::span(out.data() + produced, expanded));
         if (failure != ReadFailure::kNone) {
+            budget->give(declaredTotal);
             return failure;
         }
         produced += expanded;
@@ -173,7 +181,8 @@ ReadFailure expandCompressed(std::span<const std::byte> file, std::vector<std::b
     return ReadFailure::kNone;
 }
 
-ReadFailure prepareFile(std::span<const std::byte> file, PreparedFile* prepared) {
+ReadFailure prepareFile(std::span<const std::byte> file, MemoryBudget* budget,
+                        PreparedFile* prepared) {
     FileHeader header;
     ReadFailure failure = readHeader(file, &header);
     if (failure != ReadFailure::kNone) {
@@ -182,12 +191,14 @@ ReadFailure prepareFile(std::span<const std::byte> file, PreparedFile* prepared)
     PreparedFile result;
     if (header.encoding == Encoding::kCompressedText ||
         header.encoding == Encoding::kCompressedBinary) {
-        failure = expandCompressed(file, &result.expanded);
+        failure = expandCompressed(file, budget, &result.expanded);
         if (failure != ReadFailure::kNone) {
             return failure;
         }
+        result.expandedCharge = result.expanded.size();
         failure = readHeader(result.expanded, &header);
         if (failure != ReadFailure::kNone) {
+            budget->give(result.expandedCharge);
             return failure;
         }
         result.body = std::span<const std::byte>(result.expanded).subspan(kHeaderSize);

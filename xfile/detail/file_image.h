@@ -1,6 +1,7 @@
 // The 16-byte .x header and the expansion of compressed files into an in-memory image.
 #pragma once
 
+#include "xfile/detail/memory_budget.h"
 #include "xfile/detail/read_failure.h"
 
 #include <cstddef>
@@ -28,18 +29,22 @@ ReadFailure readHeader(std::span<const std::byte> file, FileHeader* header);
 // of WORD expanded size, WORD stored size and that many bytes ("CK" and raw deflate, the
 // window carried from block to block). The result starts with the header, its format changed
 // to "txt "/"bin ". Fails unless every block expands to exactly its stated size and the whole
-// to exactly the declared total; never writes more than that.
-ReadFailure expandCompressed(std::span<const std::byte> file, std::vector<std::byte>* image);
+// to exactly the declared total; never writes more than that. The declared total is taken
+// from `budget` before anything is expanded (kOutOfMemory when it does not fit).
+ReadFailure expandCompressed(std::span<const std::byte> file, MemoryBudget* budget,
+                             std::vector<std::byte>* image);
 
 // A file ready to tokenize: the bytes after the header, in place or expanded.
 struct PreparedFile {
-    std::vector<std::byte> expanded; // holds the image of a compressed file
+    std::vector<std::byte> expanded;  // holds the image of a compressed file
+    std::uint64_t expandedCharge = 0; // what the image took from the budget
     std::span<const std::byte> body;
     bool binary = false;
     unsigned floatBytes = 4;
 };
 
 // Header check, expansion of compressed input and the check of the expanded header.
-ReadFailure prepareFile(std::span<const std::byte> file, PreparedFile* prepared);
+ReadFailure prepareFile(std::span<const std::byte> file, MemoryBudget* budget,
+                        PreparedFile* prepared);
 
 } // namespace halv::xfile::detail

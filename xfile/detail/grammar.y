@@ -163,27 +163,27 @@ data_part
     : data_object
     | reference
     | XT_INTEGER XT_COMMA
-        { context.pushWord($1.word); }
+        { if (!context.pushWord($1.word)) { YYABORT; } }
     | XT_INTEGER semicolons
-        { context.pushWord($1.word); }
+        { if (!context.pushWord($1.word)) { YYABORT; } }
     | XT_INTEGER semicolons XT_COMMA
-        { context.pushWord($1.word); }
+        { if (!context.pushWord($1.word)) { YYABORT; } }
     | XT_FLOAT XT_COMMA
-        { context.pushWord($1.word); }
+        { if (!context.pushWord($1.word)) { YYABORT; } }
     | XT_FLOAT semicolons
-        { context.pushWord($1.word); }
+        { if (!context.pushWord($1.word)) { YYABORT; } }
     | XT_FLOAT semicolons XT_COMMA
-        { context.pushWord($1.word); }
+        { if (!context.pushWord($1.word)) { YYABORT; } }
     | XT_STRING XT_COMMA
-        { context.pushString($1.text); }
+        { if (!context.pushString($1.text)) { YYABORT; } }
     | XT_STRING semicolons
-        { context.pushString($1.text); }
+        { if (!context.pushString($1.text)) { YYABORT; } }
     | XT_STRING semicolons XT_COMMA
-        { context.pushString($1.text); }
+        { if (!context.pushString($1.text)) { YYABORT; } }
     | XT_INTEGER_LIST
-        { context.pushIntegerList($1.list); }
+        { if (!context.pushIntegerList($1.list)) { YYABORT; } }
     | XT_FLOAT_LIST
-        { context.pushFloatList($1.list); }
+        { if (!context.pushFloatList($1.list)) { YYABORT; } }
     ;
 
 semicolons

@@ -11,9 +11,17 @@
 
 namespace halv::xfile::detail {
 
-// Limits of the frame walk: references can make the tree far larger than the file.
+// Limits of the frame walk: references can make the tree far larger than the file. Memory is
+// bounded by the load's budget; these bound the work and the stack.
 inline constexpr int kMaxFrameDepth = 256;
+// The walk visits at most 65,536 objects plus 256 per object of the file, and never more than
+// 1,048,576.
 inline constexpr std::uint64_t kMaxVisitedObjects = 1048576;
+inline constexpr std::uint64_t kBaseVisitedObjects = 65536;
+inline constexpr std::uint64_t kVisitsPerObject = 256;
+
+// The visits the walk of `file` may make.
+std::uint64_t visitLimit(ID3DXFileEnumObject* file);
 inline constexpr std::size_t kMaxMeshes = 16384;
 
 struct LoadedMesh {
@@ -39,10 +47,13 @@ struct LoadRequest {
 
 // Merges `parts` in order: vertices, faces (indices offset by the vertices before them),
 // attribute ids (offset by the materials before them), adjacency (offset by the faces before
-// them), attribute tables and materials. The layout is the parts' FVF codes combined when all
-// have one, else their declarations merged. D3DXERR_INVALIDDATA for no parts or a part
-// without a mesh.
+// them), attribute tables and materials. With two parts or more, a part without materials
+// brings the default material, so every id names a material and none is shared between
+// parts. The layout is the parts' FVF codes combined when all have one, else their
+// declarations merged. The merged mesh is counted in `budget` (E_OUTOFMEMORY when it does not
+// fit). D3DXERR_INVALIDDATA for no parts, a part without a mesh, or more faces or vertices
+// than 32 bits count.
 [[nodiscard]] HRESULT mergeMeshes(std::span<BuiltMesh> parts, IDirect3DDevice9* device,
-                                  BuiltMesh* merged);
+                                  MemoryBudget* budget, BuiltMesh* merged);
 
 } // namespace halv::xfile::detail

@@ -127,10 +127,13 @@ bool sameColor(const D3DCOLORVALUE& a, const D3DCOLORVALUE& b) {
 
 class MeshBuilder {
 public:
-    MeshBuilder(DWORD options, IDirect3DDevice9* device, LoadBudget* budget)
+    MeshBuilder(DWORD options, IDirect3DDevice9* device, MemoryBudget* budget)
         : mOptions(options)
         , mDevice(device)
         , mBudget(budget) {}
+    ~MeshBuilder() { mBudget->give(mScratch); }
+    MeshBuilder(const MeshBuilder&) = delete;
+    MeshBuilder& operator=(const MeshBuilder&) = delete;
 
     HRESULT build(ID3DXFileData* meshObject, BuiltMesh* built);
 
@@ -148,17 +151,21 @@ private:
     HRESULT readFvfData(std::span<const std::byte> data);
     HRESULT readDeclData(std::span<const std::byte> data);
 
+    // Counts working memory against the budget until the build ends.
+    bool takeScratch(std::uint64_t bytes);
     HRESULT makeLayout();
-    void generateNormals();
-    void assignNormals();
-    DWORD addCopy(DWORD vertex, const D3DXVECTOR3& normal, WORD group);
+    // Both fail only when a vertex copy would pass the budget.
+    bool generateNormals();
+    bool assignNormals();
+    bool addCopy(DWORD vertex, const D3DXVECTOR3& normal, WORD group, DWORD* index);
     HRESULT fillMesh(MeshObject* mesh, std::span<const DWORD> liveTriangles);
     HRESULT makeAdjacency(MeshObject* mesh, std::span<const DWORD> newNumber,
                           std::vector<DWORD>* adjacency);
 
     DWORD mOptions;
     IDirect3DDevice9* mDevice;
-    LoadBudget* mBudget;
+    MemoryBudget* mBudget;
+    std::uint64_t mScratch = 0;
 
     DWORD mFileVertices = 0;
     std::vector<DWORD> mFaceSizes;      // indices of each polygon
@@ -210,12 +217,9 @@ HRESULT MeshBuilder::build(ID3DXFileData* meshObject, BuiltMesh* built) {
     if (FAILED(hr)) {
         return hr;
     }
-    if (mLayout.find(D3DDECLUSAGE_NORMAL, 0) != nullptr) {
-        if (mHasNormals) {
-            assignNormals();
-        } else {
-            generateNormals();
-        }
+    if (mLayout.find(D3DDECLUSAGE_NORMAL, 0) != nullptr &&
+        !(mHasNormals ? assignNormals() : generateNormals())) {
+        return E_OUTOFMEMORY;
     }
 
     // Triangles that lost their area to two equal corners are not emitted.
@@ -231,13 +235,17 @@ HRESULT MeshBuilder::build(ID3DXFileData* meshObject, BuiltMesh* built) {
     if (live.empty() || mVertices.empty()) {
         return D3DXERR_LOADEDMESHASNODATA;
     }
-    if (mVertices.size() > LoadBudget::kMaxVertices - mBudget->vertices) {
-        return E_OUTOFMEMORY;
-    }
-    mBudget->vertices += mVertices.size();
     DWORD options = mOptions;
     if (live.size() > kMaxFaces16 || mVertices.size() > kMaxVertices16) {
         options |= D3DXMESH_32BIT;
+    }
+    // The mesh keeps its vertices, indices, attributes and adjacency; filling, adjacency and
+    // the sort need about as much again for a while.
+    const std::uint64_t faces = live.size();
+    const std::uint64_t kept = std::uint64_t{mVertices.size()} * mLayout.vertexSize +
+                               faces * ((options & D3DXMESH_32BIT) != 0 ? 12 : 6) + faces * 16;
+    if (!takeScratch(faces * 48 + std::uint64_t{mVertices.size()} * 8) || !mBudget->take(kept)) {
+        return E_OUTOFMEMORY;
     }
     ComRef<MeshObject> mesh;
     hr = MeshObject::create(static_cast<DWORD>(live.size()), static_cast<DWORD>(mVertices.size()),
@@ -300,10 +308,11 @@ HRESULT MeshBuilder::readMesh(std::span<const std::byte> data) {
     if (offset != data.size()) {
         return E_FAIL;
     }
-    if (triangleCount > LoadBudget::kMaxTriangles - mBudget->triangles) {
+    // The vertex and triangle records, and per triangle its new number and place in the list.
+    if (!takeScratch(std::uint64_t{vertexCount} * sizeof(BuildVertex) +
+                     triangleCount * (sizeof(BuildTriangle) + 8) + std::uint64_t{faceCount} * 8)) {
         return E_OUTOFMEMORY;
     }
-    mBudget->triangles += triangleCount;
 
     mFileVertices = vertexCount;
     mVertices.resize(vertexCount);
@@ -422,6 +431,11 @@ HRESULT MeshBuilder::readNormals(std::span<const std::byte> data) {
         return E_FAIL;
     }
     mCorners.clear();
+    if (mTriangles.size() * 3 > mCorners.capacity() &&
+        !takeScratch(std::uint64_t{mTriangles.size() * 3 - mCorners.capacity()} *
+                     sizeof(NormalCorner))) {
+        return E_OUTOFMEMORY;
+    }
     mCorners.reserve(mTriangles.size() * 3);
     std::size_t offset = static_cast<std::size_t>(facesAt);
     for (std::size_t face = 0; face < mFaceSizes.size(); ++face) {
@@ -801,20 +815,40 @@ HRESULT MeshBuilder::makeLayout() {
     return D3D_OK;
 }
 
-DWORD MeshBuilder::addCopy(DWORD vertex, const D3DXVECTOR3& normal, WORD group) {
+bool MeshBuilder::takeScratch(std::uint64_t bytes) {
+    if (!mBudget->take(bytes)) {
+        return false;
+    }
+    mScratch += bytes;
+    return true;
+}
+
+bool MeshBuilder::addCopy(DWORD vertex, const D3DXVECTOR3& normal, WORD group, DWORD* index) {
+    if (mVertices.size() == mVertices.capacity()) {
+        // Doubling where the budget allows it, else an eighth more.
+        const std::size_t capacity = mVertices.capacity();
+        std::size_t grown = capacity * 2;
+        if (!takeScratch(std::uint64_t{grown - capacity} * sizeof(BuildVertex))) {
+            grown = capacity + capacity / 8 + 1;
+            if (!takeScratch(std::uint64_t{grown - capacity} * sizeof(BuildVertex))) {
+                return false;
+            }
+        }
+        mVertices.reserve(grown);
+    }
     BuildVertex copy = mVertices[vertex];
     copy.normal = normal;
     copy.assigned = true;
     copy.group = group;
     copy.contributions = 1;
-    const auto index = static_cast<DWORD>(mVertices.size());
+    *index = static_cast<DWORD>(mVertices.size());
     copy.ring = mVertices[vertex].ring;
     mVertices.push_back(copy);
-    mVertices[vertex].ring = index;
-    return index;
+    mVertices[vertex].ring = *index;
+    return true;
 }
 
-void MeshBuilder::generateNormals() {
+bool MeshBuilder::generateNormals() {
     // Every face in smoothing group 1: each vertex sums the normals of its faces.
     constexpr WORD kGroup = 1;
     for (BuildTriangle& triangle : mTriangles) {
@@ -846,7 +880,9 @@ void MeshBuilder::generateNormals() {
                 w = candidate.ring;
             } while (w != corner);
             if (found == kRemoved) {
-                corner = addCopy(corner, normal, kGroup);
+                if (!addCopy(corner, normal, kGroup, &corner)) {
+                    return false;
+                }
             } else {
                 mVertices[found].normal += normal;
                 ++mVertices[found].contributions;
@@ -859,9 +895,10 @@ void MeshBuilder::generateNormals() {
             D3DXVec3Normalize(&vertex.normal, &vertex.normal);
         }
     }
+    return true;
 }
 
-void MeshBuilder::assignNormals() {
+bool MeshBuilder::assignNormals() {
     for (const NormalCorner& corner : mCorners) {
         DWORD& slot = mTriangles[corner.triangle].v[corner.corner];
         BuildVertex& vertex = mVertices[slot];
@@ -886,8 +923,13 @@ void MeshBuilder::assignNormals() {
                 break;
             }
         }
-        slot = found != kRemoved ? found : addCopy(slot, corner.normal, 0);
+        if (found != kRemoved) {
+            slot = found;
+        } else if (!addCopy(slot, corner.normal, 0, &slot)) {
+            return false;
+        }
     }
+    return true;
 }
 
 HRESULT MeshBuilder::fillMesh(MeshObject* mesh, std::span<const DWORD> liveTriangles) {
@@ -981,7 +1023,7 @@ HRESULT MeshBuilder::makeAdjacency(MeshObject* mesh, std::span<const DWORD> newN
 } // namespace
 
 HRESULT buildMesh(ID3DXFileData* meshObject, DWORD options, IDirect3DDevice9* device,
-                  LoadBudget* budget, BuiltMesh* built) {
+                  MemoryBudget* budget, BuiltMesh* built) {
     MeshBuilder builder(options, device, budget);
     return builder.build(meshObject, built);
 }

@@ -4,6 +4,7 @@
 
 #include "base/com.h"
 #include "xfile/detail/material_records.h"
+#include "xfile/detail/memory_budget.h"
 #include "xfile/detail/mesh_object.h"
 #include "xfile/xfile_reader.h"
 
@@ -12,15 +13,6 @@
 
 namespace halv::xfile::detail {
 
-// What one load may build in all, so that references cannot multiply a small file into an
-// unbounded amount of work.
-struct LoadBudget {
-    static constexpr std::uint64_t kMaxVertices = 2097152;
-    static constexpr std::uint64_t kMaxTriangles = 2097152;
-    std::uint64_t vertices = 0;
-    std::uint64_t triangles = 0;
-};
-
 struct BuiltMesh {
     base::ComRef<MeshObject> mesh;
     std::vector<DWORD> adjacency; // three entries per face
@@ -28,10 +20,11 @@ struct BuiltMesh {
 };
 
 // Builds `meshObject` (a Mesh) with `options`. D3DXERR_LOADEDMESHASNODATA for a mesh without
-// vertices or faces, E_OUTOFMEMORY when the budget would be exceeded, otherwise the codes of
+// vertices or faces, E_OUTOFMEMORY when the memory would pass `budget`, otherwise the codes of
 // the mesh rules (E_FAIL for short or inconsistent data, D3DERR_INVALIDCALL for inconsistent
-// child data). *built is changed only on success.
+// child data). *built is changed only on success. What the built mesh holds stays counted in
+// `budget`; the working arrays are given back.
 [[nodiscard]] HRESULT buildMesh(ID3DXFileData* meshObject, DWORD options, IDirect3DDevice9* device,
-                                LoadBudget* budget, BuiltMesh* built);
+                                MemoryBudget* budget, BuiltMesh* built);
 
 } // namespace halv::xfile::detail

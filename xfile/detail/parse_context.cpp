@@ -17,6 +17,9 @@ namespace {
 
 constexpr std::string_view kIndexColor = "indexColor";
 constexpr std::size_t kDataAlignment = 8;
+// What the bookkeeping of one entry costs beyond the bytes it names: node or map entry, its
+// allocation overhead and the pointers that find it.
+constexpr std::uint64_t kEntryOverhead = 64;
 
 static_assert(std::endian::native == std::endian::little,
               "value words are copied into the packed data as they lie in memory");
@@ -186,8 +189,48 @@ ParseContext::ParseContext(const PreparedFile& file, const TemplateRegistry& glo
     , mText(file.body)
     , mBinaryTokens(file.body, file.floatBytes)
     , mGlobal(global)
-    , mOut(out) {
-    mValues.reserve(file.body.size() / 8);
+    , mOut(out) {}
+
+ParseContext::~ParseContext() {
+    mOut.budget.give(mScratchCharge);
+}
+
+bool ParseContext::charge(std::uint64_t bytes) {
+    return mOut.budget.take(bytes) || fail(ReadFailure::kOutOfMemory);
+}
+
+bool ParseContext::growValues(std::size_t more) {
+    const std::size_t needed = mValues.size() + more;
+    if (needed <= mValues.capacity()) {
+        return true;
+    }
+    // Doubling where the budget allows it, else just what is needed.
+    std::size_t capacity = std::max(needed, mValues.capacity() * 2);
+    std::uint64_t bytes = std::uint64_t{capacity - mValues.capacity()} * sizeof(std::uint32_t);
+    if (!mOut.budget.take(bytes)) {
+        capacity = needed;
+        bytes = std::uint64_t{capacity - mValues.capacity()} * sizeof(std::uint32_t);
+        if (!charge(bytes)) {
+            return false;
+        }
+    }
+    mScratchCharge += bytes;
+    mValues.reserve(capacity);
+    return true;
+}
+
+bool ParseContext::growStrings() {
+    if (mStrings.size() < mStrings.capacity()) {
+        return true;
+    }
+    const std::size_t capacity = std::max<std::size_t>(16, mStrings.capacity() * 2);
+    const std::uint64_t bytes = std::uint64_t{capacity - mStrings.capacity()} * sizeof(StringValue);
+    if (!charge(bytes)) {
+        return false;
+    }
+    mScratchCharge += bytes;
+    mStrings.reserve(capacity);
+    return true;
 }
 
 bool ParseContext::fail(ReadFailure failure) {
@@ -305,6 +348,15 @@ void ParseContext::addBinaryRestrictionEntry() {
 }
 
 bool ParseContext::endTemplate() {
+    std::uint64_t bytes = sizeof(XTemplate) + kEntryOverhead * 2 + mTemplate->name.size();
+    for (const XTemplateMember& member : mTemplate->members) {
+        bytes += sizeof(XTemplateMember) + member.name.size() +
+                 member.dimensions.size() * (sizeof(ArrayDimension) + kEntryOverhead);
+    }
+    bytes += mTemplate->allowed.size() * (sizeof(RestrictionEntry) + kEntryOverhead);
+    if (!charge(bytes)) {
+        return false;
+    }
     finishTemplate(*mTemplate);
     if (mTemplate->depth > kMaxTemplateDepth) {
         return fail(ReadFailure::kNestingTooDeep);
@@ -325,6 +377,12 @@ bool ParseContext::beginObject(const TextRef& templateName, const TextRef& objec
     // An object of an unknown template is read and dropped with everything inside it.
     const auto* templ = insideSkipped ? nullptr : findTemplate(templateName.view());
     if (templ != nullptr) {
+        // The node, its name, the pointer its parent keeps (with room to grow) and, for a
+        // named object, the entry that finds it by name.
+        if (!charge(sizeof(DataNode) + 2 * sizeof(DataNode*) +
+                    (objectName.present ? kEntryOverhead + objectName.length : 0))) {
+            return false;
+        }
         frame.type = templ->get();
         DataNode& node = mOut.nodes.emplace_back();
         node.type = frame.type->guid;
@@ -344,21 +402,32 @@ void ParseContext::setObjectId(const GUID& id) {
     }
 }
 
-void ParseContext::pushString(const TextRef& text) {
+bool ParseContext::pushString(const TextRef& text) {
+    if (!growStrings() || !growValues(1)) {
+        return false;
+    }
     mStrings.push_back(StringValue{mValues.size(), text.view()});
     mValues.push_back(0);
+    return true;
 }
 
-void ParseContext::pushIntegerList(const ListRef& list) {
+bool ParseContext::pushIntegerList(const ListRef& list) {
+    if (!growValues(list.count)) {
+        return false;
+    }
     const std::span<const std::byte> bytes(list.data, std::size_t{list.count} * 4);
     const std::size_t at = mValues.size();
     mValues.resize(at + list.count);
     for (std::uint32_t i = 0; i < list.count; ++i) {
         mValues[at + i] = base::readLE32(bytes, std::size_t{i} * 4);
     }
+    return true;
 }
 
-void ParseContext::pushFloatList(const ListRef& list) {
+bool ParseContext::pushFloatList(const ListRef& list) {
+    if (!growValues(list.count)) {
+        return false;
+    }
     const unsigned floatBytes = mBinaryTokens.floatBytes();
     const std::span<const std::byte> bytes(list.data, std::size_t{list.count} * floatBytes);
     const std::size_t at = mValues.size();
@@ -369,6 +438,7 @@ void ParseContext::pushFloatList(const ListRef& list) {
                                                 base::readLEDouble(bytes, offset)))
                                           : base::readLE32(bytes, offset);
     }
+    return true;
 }
 
 const DataNode* ParseContext::resolveReference(const TextRef* name, const GUID* id) const {
@@ -404,6 +474,9 @@ bool ParseContext::addReference(const TextRef* name, const GUID* id) {
     if (target == nullptr) {
         return true;
     }
+    if (!charge(sizeof(DataNode) + 2 * sizeof(DataNode*))) {
+        return false;
+    }
     DataNode& reference = mOut.nodes.emplace_back();
     reference.target = target;
     parent->children.push_back(&reference);
@@ -420,7 +493,10 @@ void ParseContext::indexTopLevel(const DataNode& node) {
         mByName[node.name].push_back(&node);
     }
     if (node.id != GUID_NULL) {
-        mById.emplace(node.id, &node);
+        // Ids are not counted with the node: charged here, where the entry is made.
+        if (mById.emplace(node.id, &node).second && !charge(kEntryOverhead)) {
+            return;
+        }
     }
     for (const DataNode* child : node.children) {
         indexTopLevel(*child);
@@ -432,6 +508,28 @@ ReadFailure ParseContext::packObject(const ObjectFrame& frame) {
     const std::span<const std::uint32_t> words(mValues.data() + frame.valueStart,
                                                mValues.size() - frame.valueStart);
     std::vector<std::byte>& out = mOut.data;
+    // The most this object can pack to: eight bytes per value (a DOUBLE), each string's text
+    // and zero byte in place of its word. Room for it is counted before anything is written,
+    // so the packing itself never reallocates.
+    std::uint64_t most = kDataAlignment + std::uint64_t{words.size()} * 8;
+    for (std::size_t i = frame.stringStart; i < mStrings.size(); ++i) {
+        most += mStrings[i].text.size() + 1;
+    }
+    const std::uint64_t needed = out.size() + most;
+    if (needed > std::numeric_limits<std::uint32_t>::max() + std::uint64_t{kDataAlignment}) {
+        return ReadFailure::kTooLarge;
+    }
+    if (needed > out.capacity()) {
+        // Doubling where the budget allows it, else just what is needed.
+        std::uint64_t capacity = std::max<std::uint64_t>(needed, out.capacity() * 2);
+        if (!mOut.budget.take(capacity - out.capacity())) {
+            capacity = needed;
+            if (!mOut.budget.take(capacity - out.capacity())) {
+                return ReadFailure::kOutOfMemory;
+            }
+        }
+        out.reserve(static_cast<std::size_t>(capacity));
+    }
     out.resize((out.size() + kDataAlignment - 1) / kDataAlignment * kDataAlignment);
     const std::size_t start = out.size();
     if (start > std::numeric_limits<std::uint32_t>::max()) {
@@ -487,6 +585,9 @@ bool ParseContext::endObject() {
         } else {
             mOut.topLevel.push_back(frame.node);
             indexTopLevel(*frame.node);
+            if (mFailure != ReadFailure::kNone) {
+                return false;
+            }
         }
     }
     mValues.resize(frame.valueStart);
@@ -497,6 +598,10 @@ bool ParseContext::endObject() {
 ReadFailure parseFile(const PreparedFile& file, const TemplateRegistry& global, ParsedFile* out) {
     try {
         ParseContext context(file, global, *out);
+        // About one value per eight bytes of text saves most of the early regrowth.
+        if (!context.growValues(file.body.size() / 8)) {
+            return ReadFailure::kOutOfMemory;
+        }
         const int result = runGrammar(context);
         if (result == 0) {
             return ReadFailure::kNone;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "xfile/detail/file_image.h"
+#include "xfile/detail/memory_budget.h"
 #include "xfile/detail/read_failure.h"
 #include "xfile/detail/templates.h"
 #include "xfile/detail/tokenizer.h"
@@ -17,6 +18,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct ID3DXFileEnumObject;
 
 namespace halv::xfile::detail {
 
@@ -44,6 +47,8 @@ struct ParsedFile {
     std::deque<DataNode> nodes; // every object and reference; addresses are stable
     std::vector<const DataNode*> topLevel;
     std::vector<std::byte> data; // packed data of all objects
+    // What the load may still allocate; while the file lives, what it holds is counted.
+    MemoryBudget budget;
 
     std::span<const std::byte> dataOf(const DataNode& node) const {
         const DataNode& object = node.resolved();
@@ -52,8 +57,16 @@ struct ParsedFile {
 };
 
 // Parses the body of a prepared file. Templates are looked up in the file's own declarations
-// first, then in `global`. On failure `*out` is left in an unspecified state.
+// first, then in `global`. What the parse builds is counted against out->budget, and the parse
+// fails with kOutOfMemory when it would pass it. On failure `*out` is left in an unspecified
+// state.
 ReadFailure parseFile(const PreparedFile& file, const TemplateRegistry& global, ParsedFile* out);
+
+// The budget of the load that parsed `file`, with what the parsed file holds counted; an
+// unlimited one for an enum object this reader did not make.
+MemoryBudget remainingBudget(ID3DXFileEnumObject* file);
+// The objects and references `file` holds; 0 for an enum object this reader did not make.
+std::uint64_t objectCount(ID3DXFileEnumObject* file);
 
 // A string among an object's values: the value word at `position` stands in for it.
 struct StringValue {
@@ -65,6 +78,9 @@ struct StringValue {
 class ParseContext {
 public:
     ParseContext(const PreparedFile& file, const TemplateRegistry& global, ParsedFile& out);
+    ~ParseContext();
+    ParseContext(const ParseContext&) = delete;
+    ParseContext& operator=(const ParseContext&) = delete;
 
     int lex(SemanticValue& value);
     void syntaxError();
@@ -83,10 +99,19 @@ public:
 
     bool beginObject(const TextRef& templateName, const TextRef& objectName);
     void setObjectId(const GUID& id);
-    void pushWord(std::uint32_t word) { mValues.push_back(word); }
-    void pushString(const TextRef& text);
-    void pushIntegerList(const ListRef& list);
-    void pushFloatList(const ListRef& list);
+    // Room for `more` values beyond the current ones, counted while the parse runs; false
+    // after recording kOutOfMemory.
+    bool growValues(std::size_t more);
+    bool pushWord(std::uint32_t word) {
+        if (mValues.size() == mValues.capacity() && !growValues(1)) {
+            return false;
+        }
+        mValues.push_back(word);
+        return true;
+    }
+    bool pushString(const TextRef& text);
+    bool pushIntegerList(const ListRef& list);
+    bool pushFloatList(const ListRef& list);
     bool addReference(const TextRef* name, const GUID* id);
     bool endObject();
 
@@ -102,6 +127,9 @@ private:
     };
 
     bool fail(ReadFailure failure);
+    // Counts `bytes` against the budget; false after recording kOutOfMemory.
+    bool charge(std::uint64_t bytes);
+    bool growStrings();
     const std::shared_ptr<const XTemplate>* findTemplate(std::string_view name) const;
     bool resolveMemberType(std::string_view typeName, XTemplateMember& member) const;
     ReadFailure packObject(const ObjectFrame& frame);
@@ -121,6 +149,7 @@ private:
     std::vector<ObjectFrame> mFrames;
     std::vector<std::uint32_t> mValues;
     std::vector<StringValue> mStrings;
+    std::uint64_t mScratchCharge = 0; // the two above, given back when the parse ends
 
     // Finished objects by name (in search order) and by id, for references.
     std::map<std::string, std::vector<const DataNode*>, std::less<>> mByName;

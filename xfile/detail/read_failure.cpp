@@ -39,7 +39,7 @@ const char* toString(ReadFailure failure) {
     case ReadFailure::kBadToken:
         return "invalid character or token";
     case ReadFailure::kNestingTooDeep:
-        return "objects or templates nested too deeply";
+        return "objects nested deeper than 128 levels or templates deeper than 64";
     case ReadFailure::kUnknownMemberType:
         return "member type is neither primitive nor a known template";
     case ReadFailure::kZeroDimension:
@@ -63,7 +63,7 @@ const char* toString(ReadFailure failure) {
     case ReadFailure::kTooLarge:
         return "packed data would exceed 4 GiB";
     case ReadFailure::kOutOfMemory:
-        return "out of memory";
+        return "out of memory, or past the memory a file of this size may take";
     }
     return "unknown";
 }

@@ -137,39 +137,13 @@ void finishTemplate(XTemplate& templ) {
     }
 }
 
-namespace {
-
-// The lower-case key of an all-ASCII name; false for any other name.
-bool asciiKey(std::string_view name, std::string* key) {
-    key->resize(name.size());
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (c >= 0x80) {
-            return false;
-        }
-        (*key)[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return true;
-}
-
-} // namespace
-
 bool TemplateRegistry::GuidLess::operator()(const GUID& a, const GUID& b) const {
     return std::memcmp(&a, &b, sizeof(GUID)) < 0;
 }
 
 const std::shared_ptr<const XTemplate>* TemplateRegistry::findByName(std::string_view name) const {
-    std::string key;
-    if (asciiKey(name, &key)) {
-        const auto found = mByAsciiName.find(key);
-        return found != mByAsciiName.end() ? &mEntries[found->second] : nullptr;
-    }
-    for (std::size_t index : mOtherNames) {
-        if (base::equalsIgnoreCase(mEntries[index]->name, name)) {
-            return &mEntries[index];
-        }
-    }
-    return nullptr;
+    const auto found = mByName.find(base::foldCase(name));
+    return found != mByName.end() ? &mEntries[found->second] : nullptr;
 }
 
 const std::shared_ptr<const XTemplate>* TemplateRegistry::findByGuid(const GUID& guid) const {
@@ -186,13 +160,8 @@ bool TemplateRegistry::add(std::shared_ptr<const XTemplate> templ) {
     mEntries.push_back(std::move(templ));
     const XTemplate& added = *mEntries.back();
     mByGuid.emplace(added.guid, index);
-    std::string key;
-    if (asciiKey(added.name, &key)) {
-        // The first template of a name keeps it.
-        mByAsciiName.emplace(std::move(key), index);
-    } else {
-        mOtherNames.push_back(index);
-    }
+    // The first template of a name keeps it.
+    mByName.emplace(base::foldCase(added.name), index);
     return true;
 }
 

@@ -104,10 +104,9 @@ private:
     };
 
     std::vector<std::shared_ptr<const XTemplate>> mEntries;
-    // Indexes into mEntries, so files with many templates stay linear. ASCII names are keyed
-    // in lower case (no other character folds onto an ASCII one); the rest are searched.
-    std::unordered_map<std::string, std::size_t> mByAsciiName;
-    std::vector<std::size_t> mOtherNames;
+    // Indexes into mEntries, so files with many templates stay linear. Names are keyed by
+    // their case-folded bytes, whatever bytes they hold.
+    std::unordered_map<std::string, std::size_t> mByName;
     std::map<GUID, std::size_t, GuidLess> mByGuid;
 };
 

@@ -167,7 +167,8 @@ const detail::TemplateRegistry& standardRegistry() {
              {standardTemplates(), skinAndEffectTemplates(), vertexDataTemplates()}) {
             detail::PreparedFile prepared;
             detail::ParsedFile parsed;
-            if (detail::prepareFile(block, &prepared) != detail::ReadFailure::kNone ||
+            if (detail::prepareFile(block, &parsed.budget, &prepared) !=
+                    detail::ReadFailure::kNone ||
                 detail::parseFile(prepared, result, &parsed) != detail::ReadFailure::kNone) {
                 throw std::runtime_error("standard templates do not parse");
             }
@@ -183,8 +184,8 @@ const detail::TemplateRegistry& standardRegistry() {
 detail::ReadFailure parseDetailed(std::string_view text, const detail::TemplateRegistry& global,
                                   detail::ParsedFile* parsed) {
     detail::PreparedFile prepared;
-    const detail::ReadFailure failure =
-        detail::prepareFile(std::as_bytes(std::span(text.data(), text.size())), &prepared);
+    const detail::ReadFailure failure = detail::prepareFile(
+        std::as_bytes(std::span(text.data(), text.size())), &parsed->budget, &prepared);
     if (failure != detail::ReadFailure::kNone) {
         return failure;
     }
