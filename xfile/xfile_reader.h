@@ -6,9 +6,11 @@
 // never reads past its input, and malformed, truncated or contradictory data ends in a result
 // code, never a crash (the readers are fuzzed). Limits: names and strings keep at most 511
 // characters; data objects nest at most 128 deep, templates 64; a compressed block expands to
-// at most 32,768 bytes; the memory a parse may take is bounded (64 MB plus 64 times the input
-// size by default), and a file that would need more fails with E_OUTOFMEMORY. A file name is
-// opened as given: the caller decides which files may be named.
+// at most 32,768 bytes; the memory a load may take is bounded by 64 MiB plus 64 times the input
+// size (for a compressed file, its declared size), never more than 2048 MiB, a ceiling the
+// registry value "D3DXFileMemoryCeilingMB" (REG_DWORD, MiB) changes; a file that would need
+// more fails with E_OUTOFMEMORY at once. A file name is opened as given: the caller decides
+// which files may be named.
 #pragma once
 
 #include "base/com.h"
