@@ -2,6 +2,7 @@
 // glyph bitmap and the glyph-cache geometry fitted to the device.
 #include "font/font.h"
 
+#include "base/allocation_guard.h"
 #include "base/checked_math.h"
 #include "base/text_conversion.h"
 #include "font/detail/font_library.h"
@@ -16,15 +17,6 @@ namespace halv::font {
 namespace {
 
 constexpr std::size_t kFaceNameChars = LF_FACESIZE - 1;
-
-template <class Body>
-HRESULT guardAllocation(Body body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
 
 // Copies at most 31 characters and terminates.
 template <class Char>
@@ -165,7 +157,7 @@ HRESULT Font::GetDescA(D3DXFONT_DESCA* desc) noexcept {
     if (desc == nullptr) {
         return D3DERR_INVALIDCALL;
     }
-    return guardAllocation([&] {
+    return base::guardAllocation([&] {
         D3DXFONT_DESCA result{};
         std::memcpy(&result, &mDesc, offsetof(D3DXFONT_DESCW, FaceName));
         const std::string name = base::wideToAnsi(faceNameOf(mDesc.FaceName));
@@ -244,7 +236,7 @@ HRESULT D3DXCreateFontIndirectW(IDirect3DDevice9* pDevice, const D3DXFONT_DESCW*
         return E_OUTOFMEMORY;
     }
     const HRESULT hr =
-        halv::font::guardAllocation([&] { return font->initialise(pDevice, pDesc); });
+        halv::base::guardAllocation([&] { return font->initialise(pDevice, pDesc); });
     if (FAILED(hr)) {
         return hr;
     }
@@ -259,7 +251,7 @@ HRESULT D3DXCreateFontIndirectA(IDirect3DDevice9* pDevice, const D3DXFONT_DESCA*
     if (pDesc == nullptr) {
         return D3DXCreateFontIndirectW(pDevice, nullptr, ppFont);
     }
-    return halv::font::guardAllocation([&] {
+    return halv::base::guardAllocation([&] {
         D3DXFONT_DESCW wide{};
         std::memcpy(&wide, pDesc, offsetof(D3DXFONT_DESCA, FaceName));
         const std::u16string name = halv::base::ansiToWide(halv::font::faceNameOf(pDesc->FaceName));

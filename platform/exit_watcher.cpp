@@ -56,6 +56,16 @@ bool ExitRules::destroyed(XWindowId window) const {
     return watched != nullptr && watched->triggers.destroyed;
 }
 
+std::vector<XWindowId> ExitRules::windowsWatchingMotion() const {
+    std::vector<XWindowId> windows;
+    for (const auto& [window, watched] : mWindows) {
+        if (watched.triggers.motionChanges > 0) {
+            windows.push_back(window);
+        }
+    }
+    return windows;
+}
+
 std::vector<XWindowId> ExitRules::windowsToHide() const {
     std::vector<std::pair<int, XWindowId>> ordered;
     for (const auto& [window, watched] : mWindows) {
@@ -87,6 +97,9 @@ static_assert(sizeof(Command) <= PIPE_BUF);
 // How long the watcher waits for a killed saver to die before it ends without it.
 constexpr std::chrono::milliseconds kDyingWait{100};
 
+// How often the watcher samples the pointer over windows that movement ends the saver on.
+constexpr int kPointerSampleMs = 50;
+
 // Process-wide: the saver's end of the command pipe; -1 where no watcher runs.
 int gCommandPipe = -1;
 
@@ -113,6 +126,8 @@ public:
                     abandon();
                 }
                 timeoutMs = static_cast<int>(left.count()) + 1;
+            } else if (mDisplay != nullptr && !mRules.windowsWatchingMotion().empty()) {
+                timeoutMs = kPointerSampleMs;
             }
             if (::poll(descriptors, 3, timeoutMs) < 0 && errno != EINTR) {
                 finish();
@@ -130,6 +145,7 @@ public:
                 finish();
             }
             readEvents();
+            samplePointer();
         }
     }
 
@@ -205,6 +221,44 @@ private:
         }
     }
 
+    // Pointer movement comes as events only where no other client takes it in another form:
+    // SDL selects the X input extension's motion events on its windows, which the server then
+    // delivers instead of the core ones. So the pointer is sampled: a position that differs
+    // from the last sample over a watched window counts as a change.
+    void samplePointer() {
+        if (mDisplay == nullptr || mDeadline) {
+            return;
+        }
+        for (XWindowId watched : mRules.windowsWatchingMotion()) {
+            const auto window = static_cast<Window>(watched);
+            XWindowAttributes attributes;
+            if (XGetWindowAttributes(mDisplay, window, &attributes) == 0 ||
+                attributes.map_state != IsViewable) {
+                continue;
+            }
+            Window root = 0;
+            Window child = 0;
+            int rootX = 0;
+            int rootY = 0;
+            int x = 0;
+            int y = 0;
+            unsigned int buttons = 0;
+            if (XQueryPointer(mDisplay, window, &root, &child, &rootX, &rootY, &x, &y, &buttons) ==
+                    False ||
+                x < 0 || y < 0 || x >= attributes.width || y >= attributes.height) {
+                continue;
+            }
+            const bool moved = mSampled && (rootX != mSampleX || rootY != mSampleY);
+            mSampled = true;
+            mSampleX = rootX;
+            mSampleY = rootY;
+            if (moved && mRules.pointerMoved(watched, x, y)) {
+                end();
+            }
+            return;
+        }
+    }
+
     // Takes the windows off the screen now and asks the saver for its orderly end (its
     // handler of SIGTERM), which has the grace period to finish.
     void end() {
@@ -258,6 +312,9 @@ private:
     Display* mDisplay = nullptr;
     ExitRules mRules;
     std::optional<Clock::time_point> mDeadline;
+    bool mSampled = false;
+    int mSampleX = 0;
+    int mSampleY = 0;
 };
 
 } // namespace

@@ -30,6 +30,8 @@ public:
     bool destroyed(XWindowId window) const;
     // The watched windows to take off the screen, in the order they were first watched.
     std::vector<XWindowId> windowsToHide() const;
+    // The watched windows that pointer movement ends the saver on.
+    std::vector<XWindowId> windowsWatchingMotion() const;
 
 private:
     struct Watched {

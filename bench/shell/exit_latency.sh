@@ -12,6 +12,9 @@
 # is no GPU). Skips (exit 0) when Xvfb or the X tools are missing.
 set -uo pipefail
 
+# shellcheck source=tests/shell/x_helpers.sh
+source "$(dirname "$0")/../../tests/shell/x_helpers.sh"
+
 build=${1:-build}
 rounds=${2:-5}
 saver="$build/shell/halvorine"
@@ -40,44 +43,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-now_ms() {
-    echo $(($(date +%s%N) / 1000000))
-}
-
-viewable() {
-    [[ "$(xwininfo -id "$1" 2>/dev/null)" == *"Map State: IsViewable"* ]]
-}
-
-# Waits up to $2 ms for a viewable window named $1 and prints its id.
-wait_for_window() {
-    local deadline=$(($(now_ms) + $2)) id
-    while [ "$(now_ms)" -lt "$deadline" ]; do
-        id=$(xwininfo -root -tree 2>/dev/null |
-            awk -v name="\"$1\":" 'index($0, name) && !found {print $1; found = 1}')
-        if [ -n "$id" ] && viewable "$id"; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.02
-    done
-    return 1
-}
-
-start_busy_loops() {
-    local i
-    for i in 1 2; do
-        timeout 60 sh -c 'while :; do :; done' &
-        busy_pids+=("$!")
-        started_pids+=("$!")
-    done
-}
-
-stop_busy_loops() {
-    kill "${busy_pids[@]}" 2>/dev/null
-    wait "${busy_pids[@]}" 2>/dev/null
-    busy_pids=()
-}
 
 # min, median and max of the numbers on standard input.
 summary() {

@@ -11,6 +11,9 @@
 # cannot create its device here. Every wait polls with a deadline; nothing sleeps blindly.
 set -uo pipefail
 
+# shellcheck source=tests/shell/x_helpers.sh
+source "$(dirname "$0")/x_helpers.sh"
+
 saver=$1
 group=$2
 
@@ -52,33 +55,6 @@ trap cleanup EXIT
 fail() {
     echo "FAIL [$case_name]: $*"
     failures=$((failures + 1))
-}
-
-now_ms() {
-    echo $(($(date +%s%N) / 1000000))
-}
-
-# The id of the first window (at any depth) with this exact name, or nothing.
-find_window() {
-    xwininfo -root -tree 2>/dev/null | awk -v name="\"$1\":" 'index($0, name) && !found {print $1; found = 1}'
-}
-
-viewable() {
-    [[ "$(xwininfo -id "$1" 2>/dev/null)" == *"Map State: IsViewable"* ]]
-}
-
-# Waits up to $2 ms for a viewable window named $1 and prints its id.
-wait_for_window() {
-    local name=$1 deadline=$(($(now_ms) + $2)) id
-    while [ "$(now_ms)" -lt "$deadline" ]; do
-        id=$(find_window "$name")
-        if [ -n "$id" ] && viewable "$id"; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.02
-    done
-    return 1
 }
 
 # True when no window named $1 is left $2 ms from now at the latest: a saver whose orderly end
@@ -138,23 +114,6 @@ wait_gone() {
         fi
         sleep 0.01
     done
-}
-
-# Two loops that keep both cores busy at the saver's own priority, each ending by itself after
-# 60 s at the latest (and killed on every way out).
-start_busy_loops() {
-    local i
-    for i in 1 2; do
-        timeout 60 sh -c 'while :; do :; done' &
-        busy_pids+=("$!")
-        started_pids+=("$!")
-    done
-}
-
-stop_busy_loops() {
-    kill "${busy_pids[@]}" 2>/dev/null
-    wait "${busy_pids[@]}" 2>/dev/null
-    busy_pids=()
 }
 
 # Waits up to $2 ms for process $1 to end and sets exit_code; 124 when it did not end.
@@ -294,7 +253,7 @@ windows_cases() {
         grep -q "Icon (48 x 48)" <<<"$icon" || fail "no 48x48 icon"
         xdotool mousemove 640 512 key Escape
         expect_exit_zero "$saver_pid" 2000 "$saver_err"
-        [ -z "$(find_window "QLX Halvorine")" ] || fail "window left behind"
+        no_window_within "QLX Halvorine" 1000 || fail "window left behind"
     else
         fail "no test window"
     fi
@@ -513,6 +472,23 @@ busy_cases() {
             fail "no window"
         fi
     done
+
+    # Mouse movement while the saver itself is starved: only the watcher can see it.
+    case_name="/t ends on mouse movement on a busy machine"
+    start_busy_loops
+    start_saver busymouse HALVORINE_RENDERER=null -- /t
+    if id=$(wait_for_window "QLX Halvorine" 20000); then
+        start=$(now_ms)
+        for step in 1 2 3 4 5 6 7; do
+            xdotool mousemove $((300 + 10 * step)) 300
+            sleep 0.06
+        done
+        wait_gone "$id" 1000 || fail "window still shown 1000 ms after the movement began"
+        expect_exit_zero "$saver_pid" $((start + 1500 - $(now_ms))) "$saver_err"
+    else
+        fail "no window"
+    fi
+    stop_busy_loops
 
     case_name="XScreenSaver's window: SIGTERM on a busy machine"
     if start_host "halv xscreensaver host" 400x300 xscreensaver; then
