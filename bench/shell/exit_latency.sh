@@ -35,13 +35,6 @@ work=$(mktemp -d)
 started_pids=()
 busy_pids=()
 
-cleanup() {
-    local pid
-    for pid in "${started_pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    rm -rf "$work"
-}
 trap cleanup EXIT
 
 # min, median and max of the numbers on standard input.

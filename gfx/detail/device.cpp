@@ -25,20 +25,6 @@ bool validPresentationInterval(UINT interval) {
            interval == D3DPRESENT_INTERVAL_IMMEDIATE;
 }
 
-D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-    D3DMATRIX result{};
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            float sum = 0;
-            for (int k = 0; k < 4; ++k) {
-                sum += a.m[row][k] * b.m[k][column];
-            }
-            result.m[row][column] = sum;
-        }
-    }
-    return result;
-}
-
 bool finiteInUnitRange(float value) {
     return value >= 0.0f && value <= 1.0f;
 }
@@ -1504,6 +1490,20 @@ HRESULT Device::GetPixelShaderConstantB(UINT startRegister, BOOL* constantData,
                CallArguments().number(startRegister).pointer(constantData).number(count));
     }
     return getBools(mPixelConstantsB, startRegister, constantData, count);
+}
+
+D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) noexcept {
+    D3DMATRIX result{};
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 4; ++column) {
+            float sum = 0;
+            for (int k = 0; k < 4; ++k) {
+                sum += a.m[row][k] * b.m[k][column];
+            }
+            result.m[row][column] = sum;
+        }
+    }
+    return result;
 }
 
 } // namespace halv::gfx::detail

@@ -330,6 +330,9 @@ private:
     DrawStats mStats;
 };
 
+// a * b for row vectors (a applied first): SetTransform's multiply and the renderer's world-view.
+D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) noexcept;
+
 // Our device behind a published pointer, or null.
 Device* deviceOf(IDirect3DDevice9* device) noexcept;
 

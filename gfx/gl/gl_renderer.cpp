@@ -253,20 +253,6 @@ void copyColor(const D3DCOLORVALUE& color, float out[4]) {
     out[3] = color.a;
 }
 
-D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-    D3DMATRIX result{};
-    for (int row = 0; row < 4; ++row) {
-        for (int column = 0; column < 4; ++column) {
-            float sum = 0;
-            for (int k = 0; k < 4; ++k) {
-                sum += a.m[row][k] * b.m[k][column];
-            }
-            result.m[row][column] = sum;
-        }
-    }
-    return result;
-}
-
 // Normals go to camera space by the inverse transpose of the 3x3 part, which is the cofactor
 // matrix over the determinant; a singular matrix flattens every normal.
 void normalMatrix(const D3DMATRIX& m, float out[16]) {

@@ -43,13 +43,6 @@ failures=0
 started_pids=()
 busy_pids=()
 
-cleanup() {
-    local pid
-    for pid in "${started_pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    rm -rf "$work"
-}
 trap cleanup EXIT
 
 fail() {

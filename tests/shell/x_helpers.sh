@@ -1,5 +1,14 @@
 # Helpers of the end-to-end tests and the exit-latency benchmark: windows on the virtual X
-# display, a millisecond clock, and busy loops that keep both cores busy.
+# display, a millisecond clock, busy loops that keep both cores busy, and the clean-up on exit.
+
+# Kills what the script started (started_pids) and removes its scratch folder ($work).
+cleanup() {
+    local pid
+    for pid in "${started_pids[@]}"; do
+        kill "$pid" 2>/dev/null
+    done
+    rm -rf "$work"
+}
 
 now_ms() {
     echo $(($(date +%s%N) / 1000000))
