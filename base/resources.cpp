@@ -3,6 +3,10 @@
 #include "base/text_conversion.h"
 
 #include <algorithm>
+#include <new>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace halv::base {
 namespace {
@@ -34,6 +38,10 @@ const std::byte kEmptyResource{};
 
 // The one module there is; its handle only needs to be a distinct non-null value.
 int gModuleMarker;
+
+// halv_embed_resources starts every blob on this boundary, so neighbours are at most this far
+// apart and what lies between them is padding of the same read-only section.
+constexpr std::size_t kEmbeddedBlobAlignment = 16;
 
 } // namespace
 
@@ -99,6 +107,54 @@ const ResourceEntry* ResourceTable::find(const ResourceId& type, const ResourceI
 
 const ResourceTable& embeddedResources() {
     return mutableEmbeddedResources();
+}
+
+std::vector<PageRange> wholePagesWithin(std::vector<std::span<const std::byte>> blobs,
+                                        std::size_t pageSize, std::size_t joinGap) {
+    std::vector<PageRange> pages;
+    std::erase_if(blobs, [](std::span<const std::byte> blob) { return blob.empty(); });
+    std::sort(blobs.begin(), blobs.end(), [](auto a, auto b) { return a.data() < b.data(); });
+    const auto address = [](const std::byte* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    const std::uintptr_t mask = ~static_cast<std::uintptr_t>(pageSize - 1);
+    std::size_t next = 0;
+    while (next < blobs.size()) {
+        const std::uintptr_t runBegin = address(blobs[next].data());
+        std::uintptr_t runEnd = runBegin + blobs[next].size();
+        for (++next; next < blobs.size(); ++next) {
+            const std::uintptr_t begin = address(blobs[next].data());
+            if (begin > runEnd && begin - runEnd >= joinGap) {
+                break;
+            }
+            runEnd = std::max(runEnd, begin + blobs[next].size());
+        }
+        const std::uintptr_t first = (runBegin + pageSize - 1) & mask;
+        const std::uintptr_t last = runEnd & mask;
+        if (first < last) {
+            pages.push_back(PageRange{first, last});
+        }
+    }
+    return pages;
+}
+
+void releaseEmbeddedResourcePages() {
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pageSize <= 0) {
+        return;
+    }
+    std::vector<std::span<const std::byte>> blobs;
+    try {
+        for (const ResourceEntry& entry : mutableEmbeddedResources().entries()) {
+            blobs.push_back(entry.data);
+        }
+        // Only the embedded blobs: they are read-only file pages, which the kernel can always
+        // read back. Memory that was written to would be lost.
+        for (const PageRange& range : wholePagesWithin(
+                 std::move(blobs), static_cast<std::size_t>(pageSize), kEmbeddedBlobAlignment)) {
+            madvise(reinterpret_cast<void*>(range.begin), range.end - range.begin, MADV_DONTNEED);
+        }
+    } catch (const std::bad_alloc&) {
+        // Releasing is only a saving; without memory for the list, keep the pages.
+    }
 }
 
 const ResourceTable* installResourceTable(const ResourceTable* table) {

@@ -6,10 +6,12 @@
 #include "base/win_types.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Standard resource types.
 #define RT_ICON MAKEINTRESOURCEW(3)
@@ -75,6 +77,23 @@ private:
 
 // What the build embedded into this executable.
 const ResourceTable& embeddedResources();
+
+// Drops the embedded resources' pages from the process's resident memory once they have been
+// read. They stay mapped, read-only and backed by the executable file, so a later read brings
+// them back; nothing else shares those pages.
+void releaseEmbeddedResourcePages();
+
+// Whole pages, [begin, end) as addresses.
+struct PageRange {
+    std::uintptr_t begin;
+    std::uintptr_t end;
+    bool operator==(const PageRange&) const = default;
+};
+
+// The whole pages inside `blobs`, in address order; blobs less than `joinGap` bytes apart count
+// as one run, so a page they share is released too. `pageSize` is a power of two.
+std::vector<PageRange> wholePagesWithin(std::vector<std::span<const std::byte>> blobs,
+                                        std::size_t pageSize, std::size_t joinGap);
 
 // Makes `table` the one FindResource searches and returns the previous one (null stands for
 // the embedded table, and restores it). Process-wide; the caller keeps ownership.

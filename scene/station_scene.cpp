@@ -1,6 +1,7 @@
 #include "scene/station_scene.h"
 
 #include "base/message_box.h"
+#include "base/resources.h"
 #include "gfx/inspection.h"
 #include "model/texture_resource.h"
 #include "scene/device_setup.h"
@@ -70,6 +71,8 @@ HRESULT StationScene::initialise(HWND window, int width, int height, bool fullSc
     setFixedStates();
     loadSceneContent();
     loadTextures();
+    // The model and every texture have been read from the executable.
+    base::releaseEmbeddedResourcePages();
     setupCamera();
     prepareShow();
     shell::FrameTimer(shell::FrameTimerCommand::Start);

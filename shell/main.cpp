@@ -1,5 +1,6 @@
 // The halvorine executable: process set-up around the saver's entry point.
 #include "base/environment.h"
+#include "base/heap_policy.h"
 #include "base/message_box.h"
 #include "base/resources.h"
 #include "gfx/device_factory.h"
@@ -18,6 +19,7 @@ constexpr std::chrono::milliseconds kOrderlyEndGrace{200};
 } // namespace
 
 int main(int argc, char** argv) {
+    halv::base::returnLargeBlocksToSystem();
     halv::platform::setProcessArguments(argc, argv);
     halv::platform::installTerminationHandlers();
     // The rest runs in the saver process; this one watches it, at the priority it started with.

@@ -7,6 +7,7 @@
 // whole show each run in a child process of this executable, so that process start, loading
 // and peak memory are measured as the saver would see them.
 #include "base/com.h"
+#include "base/heap_policy.h"
 #include "base/random.h"
 #include "base/timing.h"
 #include "gfx/device_factory.h"
@@ -299,6 +300,8 @@ BENCHMARK(BM_RunFrameNullRenderer)->ArgName("phase")->Arg(0)->Arg(1)->Unit(bench
 } // namespace
 
 int main(int argc, char** argv) {
+    // The children measure the saver, whose main sets the same heap policy first.
+    halv::base::returnLargeBlocksToSystem();
     if (argc == 3 && std::string_view(argv[1]) == "--startup-child") {
         return startupChild(std::atoi(argv[2]));
     }

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <span>
 #include <string_view>
+#include <vector>
 
 namespace halv::base {
 namespace {
@@ -80,6 +83,38 @@ TEST(Resources, IdentifiersParseNumbersOnlyFromDigits) {
     EXPECT_FALSE(ResourceId::fromName(u"#").isNumber());
     EXPECT_FALSE(ResourceId::fromName(u"12a").isNumber());
     EXPECT_TRUE(ResourceId::fromName(u"Vornk").matches(ResourceId::fromName(u"VORNK")));
+}
+
+TEST(Resources, ReleasedPagesLieWhollyInsideTheBlobs) {
+    constexpr std::size_t kPage = 0x1000;
+    constexpr std::size_t kJoinGap = 16;
+    const auto blob = [](std::uintptr_t begin, std::uintptr_t end) {
+        // Only the bounds are used; nothing is read.
+        return std::span<const std::byte>(reinterpret_cast<const std::byte*>(begin), end - begin);
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::span<const std::byte>> blobs;
+        std::vector<PageRange> pages;
+    };
+    const Case cases[] = {
+        {"within one page", {blob(0x1010, 0x1FF0)}, {}},
+        {"across pages: the partial ends stay", {blob(0x1010, 0x4010)}, {{0x2000, 0x4000}}},
+        {"page aligned", {blob(0x3000, 0x5000)}, {{0x3000, 0x5000}}},
+        {"neighbours share the page between them",
+         {blob(0x1800, 0x2808), blob(0x2810, 0x4000)},
+         {{0x2000, 0x4000}}},
+        {"a wider gap holds something else",
+         {blob(0x1000, 0x2000), blob(0x2100, 0x3100)},
+         {{0x1000, 0x2000}}},
+        {"any order, empty blobs ignored",
+         {blob(0x8000, 0xA000), blob(0x5000, 0x5000), blob(0x3000, 0x4000)},
+         {{0x3000, 0x4000}, {0x8000, 0xA000}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(wholePagesWithin(c.blobs, kPage, kJoinGap), c.pages);
+    }
 }
 
 TEST(Resources, ModuleHandleOnlyForTheExecutable) {

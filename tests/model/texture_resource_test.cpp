@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <span>
+#include <vector>
 
 namespace halv::model {
 namespace {
@@ -40,6 +43,27 @@ TEST(TextureResource, EveryShippedImageIsEmbeddedWithItsSize) {
         EXPECT_EQ(info.Width, image.size);
         EXPECT_EQ(info.Height, image.size);
         EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PNG);
+    }
+}
+
+TEST(TextureResource, ImagesReadTheSameAfterTheirPagesAreReleased) {
+    std::vector<std::span<const std::byte>> blobs;
+    std::vector<std::vector<std::byte>> before;
+    for (const base::ResourceEntry& entry : base::embeddedResources().entries()) {
+        blobs.push_back(entry.data);
+        before.emplace_back(entry.data.begin(), entry.data.end());
+    }
+    // The shipped images span many whole pages, so the release has something to drop.
+    ASSERT_FALSE(base::wholePagesWithin(blobs, 4096, 16).empty());
+
+    base::releaseEmbeddedResourcePages();
+
+    const auto& entries = base::embeddedResources().entries();
+    ASSERT_EQ(entries.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        EXPECT_TRUE(std::equal(entries[i].data.begin(), entries[i].data.end(), before[i].begin(),
+                               before[i].end()))
+            << "resource " << i;
     }
 }
 
