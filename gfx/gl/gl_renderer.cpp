@@ -182,6 +182,8 @@ public:
     GLenum target;
     std::uint64_t version = 0;
     bool usable = false;
+    // Storage for every level was allocated at once; uploads only fill it.
+    bool immutable = false;
 };
 
 // --- The uniform block ---------------------------------------------------------------------
@@ -530,6 +532,7 @@ private:
     GLsync mFrameFence = nullptr;
     bool mHasStencil = false;
     bool mMirrorClamp = false;
+    bool mTextureStorage = false;
     float mMaxPointSize = 1.0f;
 
     // What was last handed to GL, so unchanged state costs no calls.
@@ -565,6 +568,7 @@ HRESULT GlRenderer::initialise() noexcept {
     }
     mMirrorClamp =
         epoxy_gl_version() >= 44 || epoxy_has_gl_extension("GL_ARB_texture_mirror_clamp_to_edge");
+    mTextureStorage = epoxy_gl_version() >= 42 || epoxy_has_gl_extension("GL_ARB_texture_storage");
     GLfloat pointRange[2] = {1.0f, 1.0f};
     glGetFloatv(GL_POINT_SIZE_RANGE, pointRange);
     mMaxPointSize = pointRange[1];
@@ -873,27 +877,57 @@ GlTexture* GlRenderer::textureFor(TextureBase& texture) noexcept {
                                                              : 2;
     mState.bindTexture(unit, gpu->target, gpu->name);
     glTexParameteriv(gpu->target, GL_TEXTURE_SWIZZLE_RGBA, format.swizzle);
+    const bool generated = texture.autoGenMipmap() && format.renderable;
+    if (mTextureStorage && !gpu->immutable) {
+        // One allocation of the exact chain: level by level, the driver would guess a chain at
+        // the first level and copy everything into the real one at the first draw.
+        const auto levels = static_cast<GLsizei>(
+            generated ? fullLevelCount(texture.width(), texture.height(), texture.depth())
+                      : texture.levels());
+        const auto w = static_cast<GLsizei>(texture.width());
+        const auto h = static_cast<GLsizei>(texture.height());
+        if (gpu->target == GL_TEXTURE_3D) {
+            glTexStorage3D(gpu->target, levels, format.internal, w, h,
+                           static_cast<GLsizei>(texture.depth()));
+        } else {
+            glTexStorage2D(gpu->target, levels, format.internal, w, h);
+        }
+        gpu->immutable = true;
+    }
     for (UINT face = 0; face < texture.faces(); ++face) {
         for (UINT level = 0; level < texture.levels(); ++level) {
             const LevelView view = texture.levelView(face, level);
+            if (gpu->immutable && view.bits == nullptr) {
+                continue; // storage without contents yet
+            }
             const auto w = static_cast<GLsizei>(view.width);
             const auto h = static_cast<GLsizei>(view.height);
+            const auto glLevel = static_cast<GLint>(level);
             if (gpu->target == GL_TEXTURE_3D) {
-                glTexImage3D(
-                    gpu->target, static_cast<GLint>(level), static_cast<GLint>(format.internal), w,
-                    h, static_cast<GLsizei>(view.depth), 0, format.format, format.type, view.bits);
+                const auto d = static_cast<GLsizei>(view.depth);
+                if (gpu->immutable) {
+                    glTexSubImage3D(gpu->target, glLevel, 0, 0, 0, w, h, d, format.format,
+                                    format.type, view.bits);
+                } else {
+                    glTexImage3D(gpu->target, glLevel, static_cast<GLint>(format.internal), w, h, d,
+                                 0, format.format, format.type, view.bits);
+                }
             } else {
                 const GLenum faceTarget = gpu->target == GL_TEXTURE_CUBE_MAP
                                               ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face
                                               : GL_TEXTURE_2D;
-                glTexImage2D(faceTarget, static_cast<GLint>(level),
-                             static_cast<GLint>(format.internal), w, h, 0, format.format,
-                             format.type, view.bits);
+                if (gpu->immutable) {
+                    glTexSubImage2D(faceTarget, glLevel, 0, 0, w, h, format.format, format.type,
+                                    view.bits);
+                } else {
+                    glTexImage2D(faceTarget, glLevel, static_cast<GLint>(format.internal), w, h, 0,
+                                 format.format, format.type, view.bits);
+                }
             }
         }
     }
     GLint lastLevel = static_cast<GLint>(texture.levels()) - 1;
-    if (texture.autoGenMipmap() && format.renderable) {
+    if (generated) {
         glGenerateMipmap(gpu->target);
         lastLevel =
             static_cast<GLint>(fullLevelCount(texture.width(), texture.height(), texture.depth())) -

@@ -450,6 +450,68 @@ TEST_F(GlRender, LinearFilteringAndWrapping) {
     EXPECT_EQ(image().at(4, 16), 0xFFFFFFFFu);
 }
 
+TEST_F(GlRender, MinifiedDrawsReadTheirMipLevel) {
+    // A quad over the whole target with texture coordinates 0..2^lod shows the texture
+    // minified 2^lod times, so it reads level lod.
+    const auto drawAtLevel = [this](UINT lod) {
+        std::vector<Vertex> vertices = quad(-1, -1, 1, 1, 0.5f, 0xFFFFFFFF);
+        for (Vertex& v : vertices) {
+            v.u *= static_cast<float>(1u << lod);
+            v.v *= static_cast<float>(1u << lod);
+        }
+        draw(D3DPT_TRIANGLELIST, kVertexFvf, vertices, 2);
+        return image().at(kSize / 2 + 1, kSize / 2 + 1);
+    };
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+
+    // Every level written by hand keeps its own colour.
+    const D3DCOLOR levelColours[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00};
+    ComRef<IDirect3DTexture9> chain;
+    ASSERT_EQ(device->CreateTexture(kSize, kSize, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                    chain.put(), nullptr),
+              D3D_OK);
+    ASSERT_EQ(chain->GetLevelCount(), 6u);
+    for (UINT level = 0; level < chain->GetLevelCount(); ++level) {
+        const UINT side = kSize >> level;
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(chain->LockRect(level, &locked, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < side; ++y) {
+            auto* row = reinterpret_cast<D3DCOLOR*>(static_cast<std::byte*>(locked.pBits) +
+                                                    y * locked.Pitch);
+            std::fill(row, row + side, levelColours[level % 4]);
+        }
+        ASSERT_EQ(chain->UnlockRect(level), D3D_OK);
+    }
+    ASSERT_EQ(device->SetTexture(0, chain.get()), D3D_OK);
+    for (UINT lod = 0; lod < 4; ++lod) {
+        SCOPED_TRACE(lod);
+        EXPECT_TRUE(near(drawAtLevel(lod), levelColours[lod]));
+    }
+
+    // Levels the driver generates: one-texel black and white stripes average to grey.
+    ComRef<IDirect3DTexture9> generated;
+    ASSERT_EQ(device->CreateTexture(kSize, kSize, 1, D3DUSAGE_AUTOGENMIPMAP, D3DFMT_A8R8G8B8,
+                                    D3DPOOL_MANAGED, generated.put(), nullptr),
+              D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(generated->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    for (UINT y = 0; y < kSize; ++y) {
+        auto* row =
+            reinterpret_cast<D3DCOLOR*>(static_cast<std::byte*>(locked.pBits) + y * locked.Pitch);
+        for (UINT x = 0; x < kSize; ++x) {
+            row[x] = x % 2 == 0 ? 0xFF000000 : 0xFFFFFFFF;
+        }
+    }
+    ASSERT_EQ(generated->UnlockRect(0), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, generated.get()), D3D_OK);
+    EXPECT_TRUE(near(drawAtLevel(2), 0xFF808080, 8));
+    const D3DCOLOR full = drawAtLevel(0);
+    EXPECT_TRUE(full == 0xFF000000 || full == 0xFFFFFFFF);
+}
+
 TEST_F(GlRender, AdditiveBlending) {
     clear(0xFF204060);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
