@@ -86,6 +86,26 @@ double seconds(WallClock::time_point from, WallClock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
 
+// The largest ratio of a frame to the median of the four frames before and the four after it:
+// a hitch stands out of its neighbours, a heavy stretch of the show (the debris burst) does not.
+double largestHitch(const std::vector<double>& frameSeconds) {
+    constexpr std::size_t kSide = 4;
+    double largest = 0.0;
+    std::vector<double> around;
+    for (std::size_t i = 0; i < frameSeconds.size(); ++i) {
+        around.clear();
+        for (std::size_t j = i >= kSide ? i - kSide : 0;
+             j < std::min(frameSeconds.size(), i + kSide + 1); ++j) {
+            if (j != i) {
+                around.push_back(frameSeconds[j]);
+            }
+        }
+        std::nth_element(around.begin(), around.begin() + around.size() / 2, around.end());
+        largest = std::max(largest, frameSeconds[i] / around[around.size() / 2]);
+    }
+    return largest;
+}
+
 // Plays the whole show at 1024x768 with the limiter off (the fake clock moves more than a
 // frame's interval each time) and reports the frame rate, the median and longest frame, and
 // the rate of empty frames on the same device afterwards.
@@ -138,12 +158,13 @@ int showChild(int reportFd, halv::gfx::RendererKind renderer) {
     // stretch of the show.
     const double longestAt = std::fmod(
         static_cast<double>(longestFrame - frameSeconds.begin() + 1) * kShowStepSeconds, 45.0);
+    const double hitch = largestHitch(frameSeconds);
     std::nth_element(frameSeconds.begin(), frameSeconds.begin() + frames / 2, frameSeconds.end());
     const double median = frameSeconds[static_cast<std::size_t>(frames / 2)];
     char report[256];
-    const int length =
-        std::snprintf(report, sizeof(report), "%d %.6f %d %.6f %.6f %.6f %.2f", frames, showSeconds,
-                      sleeps, median, longest, kEmptyFrames / emptySeconds, longestAt);
+    const int length = std::snprintf(report, sizeof(report), "%d %.6f %d %.6f %.6f %.6f %.2f %.4f",
+                                     frames, showSeconds, sleeps, median, longest,
+                                     kEmptyFrames / emptySeconds, longestAt, hitch);
     return write(reportFd, report, static_cast<std::size_t>(length)) == length ? 0 : 1;
 }
 
@@ -233,9 +254,10 @@ void BM_WholeShow1024x768(benchmark::State& state) {
         double longest = 0.0;
         double emptyFps = 0.0;
         double longestAt = 0.0;
+        double hitch = 0.0;
         if (!child.ok ||
-            std::sscanf(child.report.c_str(), "%d %lf %d %lf %lf %lf %lf", &frames, &seconds,
-                        &sleeps, &median, &longest, &emptyFps, &longestAt) != 7) {
+            std::sscanf(child.report.c_str(), "%d %lf %d %lf %lf %lf %lf %lf", &frames, &seconds,
+                        &sleeps, &median, &longest, &emptyFps, &longestAt, &hitch) != 8) {
             state.SkipWithError("the headless show could not start (no EGL or OpenGL 3.3?)");
             return;
         }
@@ -251,6 +273,7 @@ void BM_WholeShow1024x768(benchmark::State& state) {
             state.counters["longest_ms"] = longest * 1000.0;
             state.counters["longest_x"] = longest / median;
             state.counters["longest_at_s"] = longestAt;
+            state.counters["hitch_x"] = hitch;
             state.counters["goal_x"] = 3;
         }
         state.counters["peak_RSS_MB"] = static_cast<double>(child.peakResidentKb) / 1024.0;
