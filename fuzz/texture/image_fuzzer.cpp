@@ -1,5 +1,6 @@
 // libFuzzer target over one image reader, or over LoadImageFromMemory as a whole when
 // HALV_FUZZ_WHOLE_LOAD is defined; HALV_FUZZ_READER names the reader otherwise.
+#include "base/bytes.h"
 #include "texture/detail/image_readers.h"
 #include "texture/image_decoder.h"
 
@@ -52,11 +53,6 @@ void touchEveryRecord(const DecodedImage& image) {
 
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-std::uint32_t bigEndian32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           p[3];
-}
-
 // libpng refuses a chunk whose CRC does not match, so almost every mutation inside a PNG
 // would stop at the first chunk it touched. The checksums are made right again for each
 // whole chunk, and mutations reach the decoder; bad checksums themselves are covered by the
@@ -65,7 +61,7 @@ std::vector<std::uint8_t> withPngChecksums(const std::uint8_t* data, std::size_t
     std::vector<std::uint8_t> copy(data, data + size);
     std::size_t at = sizeof(kPngSignature);
     while (size - at >= 12) {
-        const std::uint32_t length = bigEndian32(&copy[at]);
+        const std::uint32_t length = halv::base::readBE32(std::as_bytes(std::span(copy)), at);
         if (length > size - at - 12) {
             break;
         }
