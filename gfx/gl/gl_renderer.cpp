@@ -1407,21 +1407,21 @@ HRESULT GlRenderer::readBack(BackBufferImage* image) noexcept {
     }
     const UINT width = mSwap.width;
     const UINT height = mSwap.height;
-    std::vector<D3DCOLOR> rows;
     try {
-        rows.resize(static_cast<std::size_t>(width) * height);
-        image->pixels.resize(rows.size());
+        image->pixels.resize(static_cast<std::size_t>(width) * height);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
     mState.bindReadFramebuffer(resolvedFramebuffer());
     // 8_8_8_8_REV with BGRA puts blue in the low byte: each pixel reads as 0xAARRGGBB.
     glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_BGRA,
-                 GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
-    // GL's first row is the bottom one.
-    for (UINT y = 0; y < height; ++y) {
-        std::copy_n(rows.data() + static_cast<std::size_t>(height - 1 - y) * width, width,
-                    image->pixels.data() + static_cast<std::size_t>(y) * width);
+                 GL_UNSIGNED_INT_8_8_8_8_REV, image->pixels.data());
+    // GL's first row is the bottom one; turned over in place, without a second image.
+    D3DCOLOR* const pixels = image->pixels.data();
+    for (UINT y = 0; y < height / 2; ++y) {
+        D3DCOLOR* const top = pixels + static_cast<std::size_t>(y) * width;
+        std::swap_ranges(top, top + width,
+                         pixels + static_cast<std::size_t>(height - 1 - y) * width);
     }
     if (mSwap.format == D3DFMT_X8R8G8B8) {
         for (D3DCOLOR& pixel : image->pixels) {
