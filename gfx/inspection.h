@@ -149,6 +149,10 @@ struct RendererInfo {
     std::string glRenderer;
     std::string glVersion;
     std::string glslVersion;
+    // Fixed-function programs this renderer compiled from source, and those it linked from the
+    // binaries a previous run kept on disk.
+    int programsCompiled = 0;
+    int programsFromCache = 0;
 };
 HRESULT getRendererInfo(IDirect3DDevice9* device, RendererInfo* info);
 

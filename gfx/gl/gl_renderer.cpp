@@ -6,7 +6,9 @@
 #include "gfx/detail/device.h"
 #include "gfx/detail/state_tables.h"
 #include "gfx/gl/gl_context.h"
+#include "gfx/gl/gl_program_cache.h"
 #include "gfx/gl/gl_state_cache.h"
+#include "gfx/gl/program_binary_file.h"
 #include "gfx/gl/shaders.h"
 
 #include <epoxy/gl.h>
@@ -471,6 +473,9 @@ struct Program {
     GLuint name = 0;
     bool finished = false;
     bool linked = false;
+    bool fromCache = false;
+    // Both shaders' text, kept from compiling until the linked binary has been stored.
+    std::string source;
 };
 
 // --- The renderer --------------------------------------------------------------------------
@@ -519,6 +524,9 @@ private:
     // Few: one per combination of switches the program's user draws with.
     std::vector<Program> mPrograms;
     std::size_t mLastProgram = 0;
+    GlProgramCache mProgramCache;
+    int mProgramsCompiled = 0;
+    int mProgramsFromCache = 0;
     GLuint mUniformBuffer = 0;
     GLuint mVertexArray = 0;
     GLuint mSampler = 0;
@@ -575,6 +583,7 @@ HRESULT GlRenderer::initialise() noexcept {
     if (!buildUniformBuffer() || !buildFramebuffers()) {
         return D3DERR_NOTAVAILABLE;
     }
+    mProgramCache.open(programCacheDirectory());
     // The program of a fresh device's states: it proves that the shaders compile here and that
     // the block's layout is ours.
     ProgramKey first{};
@@ -629,35 +638,57 @@ Program* GlRenderer::programFor(const ProgramKey& key) noexcept {
             return &mPrograms[i];
         }
     }
+    // The text differs only in its definitions, so the driver's shader cache and ours keep one
+    // entry per variant from run to run.
+    constexpr const char* kVersion = "#version 330 core\n";
+    Program program;
+    program.key = key;
     std::string definitions;
     try {
         definitions = keyDefinitions(key);
+        if (mProgramCache.enabled()) {
+            for (const char* part : {kVersion, definitions.c_str(), kFixedFunctionCommon,
+                                     kFixedFunctionVertexShader, kVersion, definitions.c_str(),
+                                     kFixedFunctionCommon, kFixedFunctionFragmentShader}) {
+                program.source += part;
+            }
+        }
         mPrograms.reserve(mPrograms.size() + 1);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    // The text differs only in its definitions, so the driver's shader cache keeps one entry
-    // per variant from run to run.
-    const auto compile = [&definitions](GLenum kind, const char* body) {
-        const GLuint shader = glCreateShader(kind);
-        const char* parts[] = {"#version 330 core\n", definitions.c_str(), kFixedFunctionCommon,
-                               body};
-        glShaderSource(shader, 4, parts, nullptr);
-        glCompileShader(shader);
-        return shader;
-    };
-    const GLuint vertex = compile(GL_VERTEX_SHADER, kFixedFunctionVertexShader);
-    const GLuint fragment = compile(GL_FRAGMENT_SHADER, kFixedFunctionFragmentShader);
-    Program program;
-    program.key = key;
     program.name = glCreateProgram();
-    glAttachShader(program.name, vertex);
-    glAttachShader(program.name, fragment);
-    glLinkProgram(program.name);
-    // Flagged for deletion; they go with the program.
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    mPrograms.push_back(program);
+    program.fromCache = mProgramCache.load(program.name, program.source);
+    if (program.fromCache) {
+        ++mProgramsFromCache;
+        std::string().swap(program.source);
+    } else {
+        if (mProgramCache.enabled()) {
+            // A refused binary leaves a program that failed to link; compile into a fresh one.
+            glDeleteProgram(program.name);
+            program.name = glCreateProgram();
+        }
+        const auto compile = [&definitions](GLenum kind, const char* body) {
+            const GLuint shader = glCreateShader(kind);
+            const char* parts[] = {kVersion, definitions.c_str(), kFixedFunctionCommon, body};
+            glShaderSource(shader, 4, parts, nullptr);
+            glCompileShader(shader);
+            return shader;
+        };
+        const GLuint vertex = compile(GL_VERTEX_SHADER, kFixedFunctionVertexShader);
+        const GLuint fragment = compile(GL_FRAGMENT_SHADER, kFixedFunctionFragmentShader);
+        glAttachShader(program.name, vertex);
+        glAttachShader(program.name, fragment);
+        if (mProgramCache.enabled()) {
+            glProgramParameteri(program.name, GL_PROGRAM_BINARY_RETRIEVABLE_HINT, GL_TRUE);
+        }
+        glLinkProgram(program.name);
+        // Flagged for deletion; they go with the program.
+        glDeleteShader(vertex);
+        glDeleteShader(fragment);
+        ++mProgramsCompiled;
+    }
+    mPrograms.push_back(std::move(program));
     mLastProgram = mPrograms.size() - 1;
     return &mPrograms.back();
 }
@@ -694,6 +725,10 @@ bool GlRenderer::finish(Program& program) noexcept {
     glUniform1i(glGetUniformLocation(program.name, "uTextureCube"), 1);
     glUniform1i(glGetUniformLocation(program.name, "uTextureVolume"), 2);
     program.linked = true;
+    if (!program.fromCache) {
+        mProgramCache.store(program.name, program.source);
+    }
+    std::string().swap(program.source);
     return true;
 }
 
@@ -768,6 +803,8 @@ void GlRenderer::describe(RendererInfo* info) const {
     info->glRenderer = text(GL_RENDERER);
     info->glVersion = text(GL_VERSION);
     info->glslVersion = text(GL_SHADING_LANGUAGE_VERSION);
+    info->programsCompiled = mProgramsCompiled;
+    info->programsFromCache = mProgramsFromCache;
 }
 
 HRESULT GlRenderer::clear(const ClearRequest& request) noexcept {
