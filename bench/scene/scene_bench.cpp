@@ -5,7 +5,9 @@
 // (Mesa's llvmpipe where there is no GPU) with the limiter off, with the rate of empty frames
 // (Clear and Present only) on the same device after it. The start-up, the context and the
 // whole show each run in a child process of this executable, so that process start, loading
-// and peak memory are measured as the saver would see them.
+// and peak memory are measured as the saver would see them. The children use the caches of the
+// user running them (the renderer's program binaries and Mesa's shader cache): the first
+// start-up child fills them, so the show is measured as every start after the first one.
 #include "base/com.h"
 #include "base/heap_policy.h"
 #include "base/random.h"
