@@ -583,7 +583,11 @@ HRESULT GlRenderer::initialise() noexcept {
     if (!buildUniformBuffer() || !buildFramebuffers()) {
         return D3DERR_NOTAVAILABLE;
     }
-    mProgramCache.open(programCacheDirectory());
+    try {
+        mProgramCache.open(programCacheDirectory());
+    } catch (const std::bad_alloc&) {
+        // Without the path the programs are compiled, as without a cache.
+    }
     // The program of a fresh device's states: it proves that the shaders compile here and that
     // the block's layout is ours.
     ProgramKey first{};
