@@ -12,7 +12,7 @@
 namespace {
 
 constexpr std::string_view kKey = "vendor\nrenderer\nversion\nglsl\n#version 330 core\n";
-constexpr std::size_t kHeaderBytes = 20;
+constexpr std::size_t kHeaderBytes = halv::gfx::detail::kProgramRecordHeaderBytes;
 
 } // namespace
 

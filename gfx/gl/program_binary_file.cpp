@@ -17,7 +17,7 @@ namespace halv::gfx::detail {
 namespace {
 
 constexpr char kMagic[8] = {'H', 'A', 'L', 'V', 'G', 'L', 'P', '1'};
-constexpr std::size_t kHeaderBytes = sizeof(kMagic) + 3 * 4;
+static_assert(kProgramRecordHeaderBytes == sizeof(kMagic) + 3 * 4);
 
 bool saysYes(std::string value) {
     std::transform(value.begin(), value.end(), value.begin(),
@@ -89,7 +89,7 @@ std::string programFileName(std::string_view source) {
 
 std::vector<std::byte> encodeProgramRecord(std::string_view key, const ProgramBinary& binary) {
     std::vector<std::byte> record;
-    record.reserve(kHeaderBytes + key.size() + binary.bytes.size());
+    record.reserve(kProgramRecordHeaderBytes + key.size() + binary.bytes.size());
     for (const char c : kMagic) {
         record.push_back(static_cast<std::byte>(c));
     }
@@ -105,7 +105,8 @@ std::vector<std::byte> encodeProgramRecord(std::string_view key, const ProgramBi
 
 std::optional<ProgramBinary> decodeProgramRecord(std::span<const std::byte> record,
                                                  std::string_view key) {
-    if (record.size() < kHeaderBytes || std::memcmp(record.data(), kMagic, sizeof(kMagic)) != 0) {
+    if (record.size() < kProgramRecordHeaderBytes ||
+        std::memcmp(record.data(), kMagic, sizeof(kMagic)) != 0) {
         return std::nullopt;
     }
     const std::uint32_t format = base::readLE32(record, 8);
@@ -113,13 +114,13 @@ std::optional<ProgramBinary> decodeProgramRecord(std::span<const std::byte> reco
     const std::uint64_t binaryBytes = base::readLE32(record, 16);
     // The lengths must account for the rest exactly: a cut or padded file is not trusted.
     if (keyBytes != key.size() || binaryBytes == 0 ||
-        kHeaderBytes + keyBytes + binaryBytes != record.size() ||
-        std::memcmp(record.data() + kHeaderBytes, key.data(), key.size()) != 0) {
+        kProgramRecordHeaderBytes + keyBytes + binaryBytes != record.size() ||
+        std::memcmp(record.data() + kProgramRecordHeaderBytes, key.data(), key.size()) != 0) {
         return std::nullopt;
     }
     ProgramBinary binary;
     binary.format = format;
-    const auto payload = record.subspan(kHeaderBytes + key.size());
+    const auto payload = record.subspan(kProgramRecordHeaderBytes + key.size());
     binary.bytes.assign(payload.begin(), payload.end());
     return binary;
 }

@@ -12,6 +12,8 @@
 
 namespace halv::gfx::detail {
 
+// The magic and the three lengths before a record's key.
+inline constexpr std::size_t kProgramRecordHeaderBytes = 20;
 // A record larger than this is not read: no program of ours comes near it.
 inline constexpr std::size_t kMaxProgramRecordBytes = 16 * 1024 * 1024;
 

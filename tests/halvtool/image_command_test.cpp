@@ -77,15 +77,20 @@ Bytes a4r4g4b4() {
     return file;
 }
 
-Bytes a16b16g16r16() {
+// The header of a file whose format is named by a four-character code.
+Bytes fourCcDdsHeader(std::uint32_t fourCc, std::uint32_t width, std::uint32_t height) {
     testing::DdsOptions options;
-    options.width = 1;
-    options.height = 1;
-    options.pixelFlags = 0x4; // four-character code
-    options.fourCc = 36;      // D3DFMT_A16B16G16R16
+    options.width = width;
+    options.height = height;
+    options.pixelFlags = 0x4;
+    options.fourCc = fourCc;
     options.bitCount = 0;
     options.masks = {0, 0, 0, 0};
-    Bytes file = testing::makeDdsHeader(options);
+    return testing::makeDdsHeader(options);
+}
+
+Bytes a16b16g16r16() {
+    Bytes file = fourCcDdsHeader(36, 1, 1); // D3DFMT_A16B16G16R16
     // Samples whose high byte alone would be one level off: 0x01FF is 1.99 levels, 0xFE01 253.0.
     testing::appendLE16(file, 0x01FF);
     testing::appendLE16(file, 0xFE01);
@@ -95,14 +100,10 @@ Bytes a16b16g16r16() {
 }
 
 Bytes dxt1() {
-    testing::DdsOptions options;
-    options.pixelFlags = 0x4;
-    options.fourCc = 0x31545844; // "DXT1"
-    options.bitCount = 0;
-    options.masks = {0, 0, 0, 0};
-    Bytes file = testing::makeDdsHeader(options);
-    testing::appendLE16(file, 0xF800); // red
-    testing::appendLE16(file, 0x001F); // blue: the first colour is larger, so four colours
+    Bytes file = fourCcDdsHeader(0x31545844, 4, 4); // "DXT1", one block
+    // Red, then blue: the first colour is larger, so four colours.
+    testing::appendLE16(file, 0xF800);
+    testing::appendLE16(file, 0x001F);
     // First row: colour 0, 1, 2 (two thirds red) and 3 (two thirds blue); the rest colour 0.
     testing::appendLE32(file, 0b11100100);
     return file;

@@ -75,7 +75,8 @@ TEST(ProgramRecord, ReturnsTheBinaryOnlyForItsOwnKey) {
     std::vector<std::byte> padded = record;
     padded.push_back(std::byte{0});
     const std::vector<std::byte> cut(record.begin(), record.end() - 1);
-    const std::vector<std::byte> headerOnly(record.begin(), record.begin() + 20);
+    const std::vector<std::byte> headerOnly(record.begin(),
+                                            record.begin() + detail::kProgramRecordHeaderBytes);
     const std::vector<std::byte> emptyBinary =
         detail::encodeProgramRecord(key, ProgramBinary{0x8B0Fu, {}});
     const Case cases[] = {
@@ -276,7 +277,9 @@ TEST_F(ProgramCacheOnDisk, DamagedOrForeignFilesAreCompiledAgainAndReplaced) {
     };
     edit(files[0], [](std::vector<std::byte>& bytes) { bytes.back() ^= std::byte{0x5A}; });
     edit(files[1], [](std::vector<std::byte>& bytes) { bytes.resize(bytes.size() / 2); });
-    edit(files[2], [](std::vector<std::byte>& bytes) { bytes[24] ^= std::byte{0x01}; });
+    edit(files[2], [](std::vector<std::byte>& bytes) {
+        bytes[detail::kProgramRecordHeaderBytes + 4] ^= std::byte{0x01};
+    });
 
     const StartResult second = drawOnNewDevice();
     EXPECT_EQ(second.info.programsCompiled, 3);
